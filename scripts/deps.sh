@@ -1,0 +1,30 @@
+# Installs the Debian packages the build needs, only those that are missing.
+# Sourced by ./run and ./test.
+
+verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev zlib1g-dev
+  fonts-dejavu-core fonts-liberation)
+verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils imagemagick
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev)
+
+verrelune_install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then
+      sudo=(sudo)
+    else
+      echo "These Debian packages are missing and this user cannot install them: ${missing[*]}" >&2
+      return 1
+    fi
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+}

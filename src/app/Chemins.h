@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// Paths are 8-bit byte strings; the folder separator is the platform's.
+inline constexpr char kSeparateur = '/';
+
+// The path with one separator at its end (an empty path becomes a lone separator).
+std::string AjouterSeparateurFinal(const std::string& chemin);
+// The path without the separator at its end, if it has one.
+std::string RetirerSeparateurFinal(const std::string& chemin);
+// The last part of the path, after its last separator.
+std::string NomFichier(const std::string& chemin);
+
+// How a picture is named in the picture list, the quick menu and the preview's hint: the file
+// name without its extension...
+std::string NomAffiche(const std::string& chemin);
+// ...and the folder it lies in relative to the root, empty for a picture in the root itself.
+std::string SousDossier(const std::string& chemin, const std::string& racine);
+
+// Every occurrence of `motif` in `texte` removed, letters compared without regard to case.
+std::string RetirerSansCasse(const std::string& texte, const std::string& motif);

@@ -1,0 +1,317 @@
+#include "app/TForm1.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "app/Chemins.h"
+#include "app/Conversions.h"
+
+namespace {
+
+constexpr std::uint32_t kIntervalleInitialisation = 1;
+constexpr std::uint32_t kIntervalleAntiDisparition = 30 * 60 * 1000;
+constexpr std::uint32_t kBoutonGaucheRelache = 0x202;
+constexpr int kHauteurElementListe = 45;
+constexpr std::size_t kTailleChampInfoBulle = 64;
+
+std::string EnMinuscules(std::string texte) {
+  std::transform(texte.begin(), texte.end(), texte.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return texte;
+}
+
+// The tip field holds 63 bytes and its terminating zero; a cut never splits a UTF-8 sequence.
+std::string CouperInfoBulle(const std::string& texte) {
+  if (texte.size() < kTailleChampInfoBulle) return texte;
+  std::size_t fin = kTailleChampInfoBulle - 1;
+  while (fin > 0 && (static_cast<unsigned char>(texte[fin]) & 0xC0) == 0x80) --fin;
+  return texte.substr(0, fin);
+}
+
+bool DossierExiste(const std::string& chemin) {
+  std::error_code erreur;
+  return !chemin.empty() && std::filesystem::is_directory(chemin, erreur);
+}
+
+}  // namespace
+
+bool DemandeDemarrageCache(const std::string& premierArgument) {
+  const std::string argument = EnMinuscules(premierArgument);
+  return argument.find("/background") != std::string::npos || argument == "--background";
+}
+
+int LignesListeOuverte(int hauteurZoneTravail, int haut, int hauteurChamp, int hauteurElement) {
+  const int dessous = (hauteurZoneTravail - haut - hauteurChamp - 30) / hauteurElement;
+  const int dessus = (haut + hauteurChamp - 30) / hauteurElement;
+  return dessus > dessous ? dessus : dessous;
+}
+
+TForm1::TForm1(MainView& vue, OperationsWallpaper& moteur, ServicesPlateforme services,
+               ParametresLancement lancement)
+    : vue_(vue),
+      moteur_(moteur),
+      services_(services),
+      lancement_(std::move(lancement)),
+      reglages_(services.registre, services.locale, lancement_.cheminProgramme),
+      timerInitialisation_(services.minuteries.createTimer()),
+      timerChangerWallpaper_(services.minuteries.createTimer()),
+      timerAntiDisparition_(services.minuteries.createTimer()) {
+  timerInitialisation_->setInterval(kIntervalleInitialisation);
+  timerInitialisation_->setOnTimer([this] { Executer([this] { TimerInitialisationTimer(); }); });
+  timerChangerWallpaper_->setInterval(0);
+  timerChangerWallpaper_->setOnTimer(
+      [this] { Executer([this] { TimerChangerWallpaperTimer(); }); });
+  timerAntiDisparition_->setInterval(kIntervalleAntiDisparition);
+  timerAntiDisparition_->setOnTimer(
+      [this] { Executer([this] { TimerAntiDisparitionTimer(); }); });
+  timerAntiDisparition_->setEnabled(true);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::Executer(const std::function<void()>& gestionnaire) {
+  try {
+    gestionnaire();
+  } catch (const std::exception& erreur) {
+    services_.gestionnaireErreurs.showError(erreur.what());
+  }
+}
+
+// A failing step of the window's creation is reported once, and creation goes on with the
+// defaults, so that the program always gets its window and its tray icon.
+void TForm1::EtapeCreation(const std::function<void()>& etape) {
+  try {
+    etape();
+  } catch (const std::exception& erreur) {
+    if (!erreurCreationSignalee_) {
+      erreurCreationSignalee_ = true;
+      services_.gestionnaireErreurs.showError(erreur.what());
+    }
+  }
+}
+
+void TForm1::FormCreate() {
+  creationEnCours_ = true;
+  erreurCreationSignalee_ = false;
+
+  aleatoire_.seed(static_cast<std::mt19937::result_type>(
+      services_.horloge.now().time_since_epoch().count()));
+  EtapeCreation([this] { reglages_.InscrireDemarrage(); });
+
+  vue_.setTitre(kTitreFenetre);
+  vue_.setOngletActif(Controle::TabWallpaper);
+  vue_.setTexte(Controle::LabelAboutProg, kNomProgramme);
+  Historique.clear();
+
+  DossierDonnees = AjouterSeparateurFinal(reglages_.LireDossierShell("AppData")) + "Verrelune" +
+                   kSeparateur;
+  DossierMesImages = AjouterSeparateurFinal(reglages_.LireDossierShell("My Pictures"));
+  FichierWallpaper = AjouterSeparateurFinal(DossierDonnees) + "Verrelune" + ".bmp";
+
+  Langue = LangueDepuisIdentifiant(services_.locale.systemLanguageId());
+  AfficherLangue();
+
+  RepertoireRacine = DossierMesImages;
+  EtapeCreation([this] {
+    RepertoireRacine = reglages_.LireChaine("RepertoireRacineDuScan", DossierMesImages);
+  });
+  if (!DossierExiste(RetirerSeparateurFinal(RepertoireRacine))) RepertoireRacine = DossierMesImages;
+
+  bool chgtDemarrage = true;
+  bool chgtTousLes = true;
+  std::int32_t duree = 30;
+  std::int32_t unite = 1;
+  EtapeCreation([&] { chgtDemarrage = reglages_.LireBooleen("CheckChgtDemarrage", true); });
+  EtapeCreation([&] { chgtTousLes = reglages_.LireBooleen("CheckChgtTousLes", true); });
+  EtapeCreation([&] { duree = reglages_.LireEntier("EditFreqDuree", 30); });
+  EtapeCreation([&] { unite = reglages_.LireEntier("ComboFreqTemps", 1); });
+  EtapeCreation([&] { ModifierCheckChgtDemarrage(chgtDemarrage); });
+  EtapeCreation([&] { ModifierCheckChgtTousLes(chgtTousLes); });
+  EtapeCreation([&] { ModifierEditFreqDuree(std::to_string(duree)); });
+  // A stored unit outside the list selects nothing, which makes the period 0.
+  comboFreqTemps_ = (unite >= 0 && unite < 4) ? unite : -1;
+  vue_.setIndexSelectionne(Controle::ComboFreqTemps, comboFreqTemps_);
+
+  EtapeCreation([this] { moteur_.InstallerWallpaper(OperationsWallpaper::kFondActuelSysteme, true); });
+
+  IconeTray = platform::TrayIconRecord{};
+  IconeTray.icon = "tray";
+  IconeTray.tip = CouperInfoBulle(TexteInfoBulle);
+  services_.iconeTray.add(IconeTray);
+  iconeAjoutee_ = true;
+
+  if (DemandeDemarrageCache(lancement_.premierArgument)) ActiverPanic();
+  timerInitialisation_->setEnabled(true);
+  creationEnCours_ = false;
+}
+
+void TForm1::TimerInitialisationTimer() {
+  timerInitialisation_->setEnabled(false);
+  moteur_.ScannerArborescence(false);
+  if (checkChgtDemarrage_ && moteur_.NombreImages() > 0)
+    moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+  moteur_.CalculerTimerChangerWallpaperInterval();
+  timerChangerWallpaper_->setEnabled(checkChgtTousLes_);
+  moteur_.CreerVignettes();
+}
+
+bool TForm1::FormCloseQuery() {
+  if (!QuitterDemande && vue_.fenetreVisible()) {
+    ActiverPanic();
+    return false;
+  }
+  return true;
+}
+
+void TForm1::FormClose() { vue_.terminerProgramme(); }
+
+void TForm1::FormDestroy() {
+  if (iconeAjoutee_) {
+    services_.iconeTray.remove(IconeTray);
+    iconeAjoutee_ = false;
+  }
+}
+
+void TForm1::BtnFermerClick() { ActiverPanic(); }
+
+void TForm1::BtnParcourirClick() { moteur_.ScannerArborescence(true); }
+
+void TForm1::MenuOuvrirClick() { DesactiverPanic(); }
+
+void TForm1::MenuQuitterClick() {
+  QuitterDemande = true;
+  vue_.demanderFermeture();
+}
+
+void TForm1::ActiverPanic() {
+  if (creationEnCours_) {
+    vue_.nePasAfficherAuDemarrage();
+  } else {
+    vue_.masquerFenetre();
+  }
+}
+
+void TForm1::DesactiverPanic() {
+  vue_.afficherFenetre();
+  if (!ScanEnCours) moteur_.CreerVignettes();
+}
+
+void TForm1::AfficherLangue() {
+  const TextesLangue& t = TextesDe(Langue);
+  const std::pair<Controle, const char*> legendes[] = {
+      {Controle::BtnFermer, t.BtnFermer},
+      {Controle::TabWallpaper, t.TabWallpaper},
+      {Controle::GroupImages, t.GroupImages},
+      {Controle::LabelBtnParcourir, t.LabelBtnParcourir},
+      {Controle::LabelComboWallpaper, t.LabelComboWallpaper},
+      {Controle::LabelPasDImages, t.LabelPasDImages},
+      {Controle::GroupMiseAJour, t.GroupMiseAJour},
+      {Controle::CheckChgtDemarrage, t.CheckChgtDemarrage},
+      {Controle::CheckChgtTousLes, t.CheckChgtTousLes},
+      {Controle::TabAide, t.TabAide},
+      {Controle::GroupAide, t.GroupAide},
+      {Controle::LabelAide1, t.LabelAide1},
+      {Controle::LabelAide2, t.LabelAide2},
+      {Controle::LabelAide3, t.LabelAide3},
+      {Controle::MenuWallpaperComm, t.MenuWallpaperComm},
+      {Controle::MenuWallpaperOuvrirImage, t.MenuWallpaperOuvrirImage},
+      {Controle::MenuWallpaperPrecedent, t.MenuWallpaperPrecedent},
+      {Controle::MenuOuvrir, t.MenuOuvrir},
+      {Controle::MenuQuitter, t.MenuQuitter},
+      {Controle::MenuMonitorCopierChemin, t.MenuMonitorCopierChemin},
+      {Controle::MenuMonitorOpenFile, t.MenuMonitorOpenFile},
+      {Controle::MenuMonitorOpenDirectory, t.MenuMonitorOpenDirectory},
+  };
+  for (const auto& [controle, texte] : legendes) vue_.setTexte(controle, texte);
+  vue_.setIndice(Controle::ProgressBar1, t.HintProgressBar1);
+  vue_.setTexte(Controle::LabelAboutAuteur, kCreditsAuteur);
+  vue_.setTexte(Controle::LabelAboutSite, kAdresseSite);
+  TexteChanger = t.TexteChanger;
+  TexteChoixDossier = t.TexteChoixDossier;
+  TexteErreur = t.TexteErreur;
+  TexteInfoBulle = t.TexteInfoBulle;
+}
+
+void TForm1::LabelAboutSiteClick() { services_.shell.open(kAdresseSite); }
+
+void TForm1::LabelLienMouseMove(Controle label) { vue_.setSouligne(label, true); }
+
+void TForm1::LabelLienMouseLeave(Controle label) { vue_.setSouligne(label, false); }
+
+int TForm1::ComboWallpaperDropDown(int haut, int hauteurChamp) {
+  return LignesListeOuverte(services_.ecran.workArea().height, haut, hauteurChamp,
+                            kHauteurElementListe);
+}
+
+void TForm1::MessageIconeTray(std::uint32_t evenement) {
+  if (evenement == kBoutonGaucheRelache)
+    moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+}
+
+void TForm1::TimerAntiDisparitionTimer() { services_.iconeTray.modify(IconeTray); }
+
+void TForm1::TimerChangerWallpaperTimer() {
+  PositionHistorique = 0;
+  moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+}
+
+void TForm1::ModifierCheckChgtDemarrage(bool coche) {
+  if (coche == checkChgtDemarrage_) return;
+  checkChgtDemarrage_ = coche;
+  vue_.setCoche(Controle::CheckChgtDemarrage, coche);
+  CheckChgtDemarrageClick();
+}
+
+void TForm1::ModifierCheckChgtTousLes(bool coche) {
+  if (coche == checkChgtTousLes_) return;
+  checkChgtTousLes_ = coche;
+  vue_.setCoche(Controle::CheckChgtTousLes, coche);
+  CheckChgtTousLesClick();
+}
+
+void TForm1::ModifierEditFreqDuree(const std::string& texte) {
+  if (texte == editFreqDuree_) return;
+  editFreqDuree_ = texte;
+  vue_.setTexte(Controle::EditFreqDuree, texte);
+  EditFreqDureeChange();
+}
+
+void TForm1::ModifierComboFreqTemps(int index) {
+  if (index == comboFreqTemps_) return;
+  comboFreqTemps_ = index;
+  vue_.setIndexSelectionne(Controle::ComboFreqTemps, index);
+  ComboFreqTempsChange();
+}
+
+void TForm1::CheckChgtDemarrageClick() {
+  reglages_.InscrireDemarrage();
+  reglages_.EcrireBooleen("CheckChgtDemarrage", checkChgtDemarrage_);
+}
+
+void TForm1::CheckChgtTousLesClick() {
+  reglages_.InscrireDemarrage();
+  reglages_.EcrireBooleen("CheckChgtTousLes", checkChgtTousLes_);
+  timerChangerWallpaper_->setEnabled(checkChgtTousLes_);
+}
+
+void TForm1::EditFreqDureeChange() {
+  if (editFreqDuree_.empty()) {
+    ModifierEditFreqDuree("0");
+    vue_.selectionnerTout(Controle::EditFreqDuree);
+    services_.shell.beep();
+  }
+  reglages_.EcrireEntier("EditFreqDuree", StrToInt(editFreqDuree_));
+  moteur_.CalculerTimerChangerWallpaperInterval();
+}
+
+void TForm1::EditFreqDureeKeyPress(char& caractere) {
+  if (caractere == '\b' || (caractere >= '0' && caractere <= '9')) return;
+  caractere = '\0';
+  services_.shell.beep();
+}
+
+void TForm1::ComboFreqTempsChange() {
+  reglages_.EcrireEntier("ComboFreqTemps", comboFreqTemps_);
+  moteur_.CalculerTimerChangerWallpaperInterval();
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/Langue.h"
+#include "app/MainView.h"
+#include "app/Reglages.h"
+#include "platform/Clock.h"
+#include "platform/Locale.h"
+#include "platform/Registry.h"
+#include "platform/Timer.h"
+#include "platform/TrayIcon.h"
+#include "platform/Ui.h"
+#include "wallpaper/OperationsWallpaper.h"
+
+// What the window's logic needs from the system.
+struct ServicesPlateforme {
+  platform::Registry& registre;
+  platform::Locale& locale;
+  platform::Clock& horloge;
+  platform::TimerFactory& minuteries;
+  platform::Screen& ecran;
+  platform::Shell& shell;
+  platform::ErrorHandler& gestionnaireErreurs;
+  platform::TrayIcon& iconeTray;
+};
+
+struct ParametresLancement {
+  std::string cheminProgramme;  // full path of the running program file
+  std::string premierArgument;  // the first command-line argument, empty when there is none
+};
+
+// True when the first argument asks for a start hidden in the tray.
+bool DemandeDemarrageCache(const std::string& premierArgument);
+
+// Rows the opened picture list shows: as many `hauteurElement`-pixel rows as fit below the
+// field, or above it when more fit there. `haut` is the field's top on the screen.
+int LignesListeOuverte(int hauteurZoneTravail, int haut, int hauteurChamp, int hauteurElement);
+
+// The main window's logic and the program-wide state. Toolkit-free: the Qt window shows what
+// it is told through MainView and forwards its events to the handlers below.
+class TForm1 {
+ public:
+  TForm1(MainView& vue, OperationsWallpaper& moteur, ServicesPlateforme services,
+         ParametresLancement lancement);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Program-wide state.
+  platform::TrayIconRecord IconeTray;
+  std::string DossierDonnees;
+  std::string DossierMesImages;
+  std::string RepertoireRacine;
+  std::string FichierWallpaper;
+  LangueInterface Langue = LangueInterface::Francais;
+  std::string VignettesFaites;
+  bool ScanEnCours = false;
+  std::vector<std::string> Historique;
+  std::int32_t PositionHistorique = 0;
+  bool QuitterDemande = false;
+  std::string TexteChoixDossier;
+  std::string TexteErreur;
+  std::string TexteChanger;
+  std::string TexteInfoBulle;
+
+  // The schedule controls; they are the live copy of their settings.
+  bool CheckChgtDemarrage() const { return checkChgtDemarrage_; }
+  bool CheckChgtTousLes() const { return checkChgtTousLes_; }
+  const std::string& EditFreqDuree() const { return editFreqDuree_; }
+  int ComboFreqTemps() const { return comboFreqTemps_; }
+
+  platform::Timer& TimerInitialisation() { return *timerInitialisation_; }
+  platform::Timer& TimerChangerWallpaper() { return *timerChangerWallpaper_; }
+  platform::Timer& TimerAntiDisparition() { return *timerAntiDisparition_; }
+
+  Reglages& reglages() { return reglages_; }
+  std::mt19937& aleatoire() { return aleatoire_; }
+
+  // Life of the window.
+  void FormCreate();
+  void TimerInitialisationTimer();
+  bool FormCloseQuery();  // true when the close may go ahead
+  void FormClose();
+  void FormDestroy();
+  void BtnFermerClick();
+  void BtnParcourirClick();
+  void MenuOuvrirClick();
+  void MenuQuitterClick();
+  void ActiverPanic();
+  void DesactiverPanic();
+
+  // Language and the about block.
+  void AfficherLangue();
+  void LabelAboutSiteClick();
+  void LabelLienMouseMove(Controle label);
+  void LabelLienMouseLeave(Controle label);
+  // Rows the opened picture list shows; `haut` is the field's top on the screen.
+  int ComboWallpaperDropDown(int haut, int hauteurChamp);
+
+  // Tray icon.
+  void MessageIconeTray(std::uint32_t evenement);
+  void TimerAntiDisparitionTimer();
+  void TimerChangerWallpaperTimer();
+
+  // The schedule controls, changed by the user or by the program; the handlers run on every
+  // change of state.
+  void ModifierCheckChgtDemarrage(bool coche);
+  void ModifierCheckChgtTousLes(bool coche);
+  void ModifierEditFreqDuree(const std::string& texte);
+  void ModifierComboFreqTemps(int index);  // a choice of the user
+  // Filters a typed character of the duration field; '\0' drops it.
+  void EditFreqDureeKeyPress(char& caractere);
+
+  // Runs an event handler the way the application does: an error reaches the default error
+  // handler instead of the caller.
+  void Executer(const std::function<void()>& gestionnaire);
+
+ private:
+  void CheckChgtDemarrageClick();
+  void CheckChgtTousLesClick();
+  void EditFreqDureeChange();
+  void ComboFreqTempsChange();
+  void EtapeCreation(const std::function<void()>& etape);
+
+  MainView& vue_;
+  OperationsWallpaper& moteur_;
+  ServicesPlateforme services_;
+  ParametresLancement lancement_;
+  Reglages reglages_;
+  std::mt19937 aleatoire_;
+
+  std::unique_ptr<platform::Timer> timerInitialisation_;
+  std::unique_ptr<platform::Timer> timerChangerWallpaper_;
+  std::unique_ptr<platform::Timer> timerAntiDisparition_;
+
+  bool checkChgtDemarrage_ = false;
+  bool checkChgtTousLes_ = false;
+  std::string editFreqDuree_;
+  int comboFreqTemps_ = -1;
+
+  bool creationEnCours_ = false;
+  bool erreurCreationSignalee_ = false;
+  bool iconeAjoutee_ = false;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// The primary screen.
+class Screen {
+ public:
+  virtual ~Screen() = default;
+  virtual Rect geometry() = 0;
+  virtual Rect workArea() = 0;
+};
+
+// Lets pending window messages run once, from inside a long loop.
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  virtual void processPendingEvents() = 0;
+};
+
+// The application's default error handler: shows the message text to the user.
+class ErrorHandler {
+ public:
+  virtual ~ErrorHandler() = default;
+  virtual void showError(const std::string& message) = 0;
+};
+
+// The desktop shell: opening files, folders and addresses with their associated
+// application, the clipboard and the default beep. Results are not reported.
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  virtual void open(const std::string& pathOrUrl) = 0;
+  virtual void setClipboardText(const std::string& text) = 0;
+  virtual void beep() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,405 @@
+#include "ui/qt/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabWidget>
+
+#include "app/Langue.h"
+#include "app/TForm1.h"
+#include "ui/qt/PictureList.h"
+
+// The artwork is compiled into the static UI library, which must register it itself.
+static void ChargerRessources() { Q_INIT_RESOURCE(resources); }
+
+namespace {
+
+constexpr int kLargeurClient = 377;
+constexpr int kHauteurClient = 472;
+constexpr int kHauteurChampListe = PictureItemPainter::kHauteurElement + 6;
+
+QString Texte(const std::string& texte) { return QString::fromStdString(texte); }
+
+// Texts longer than their control are drawn narrower, so every text shows whole in the
+// window's fixed layout whatever the interface font's width.
+bool TexteTient(const QWidget* w) {
+  if (const auto* label = qobject_cast<const QLabel*>(w); label && label->wordWrap())
+    return label->heightForWidth(label->width()) <= label->height();
+  if (const auto* bouton = qobject_cast<const QPushButton*>(w))
+    return bouton->fontMetrics().horizontalAdvance(bouton->text()) + 8 <= bouton->width();
+  return w->sizeHint().width() <= w->width();
+}
+
+void AjusterALaLargeur(QWidget* w) {
+  QFont police = w->font();
+  for (int etirement : {100, 94, 88, 82, 76, 70}) {
+    police.setStretch(etirement);
+    w->setFont(police);
+    if (TexteTient(w)) return;
+  }
+}
+
+QPixmap Dessin(const char* nom) { return QPixmap(QStringLiteral(":/verrelune/%1").arg(nom)); }
+
+}  // namespace
+
+MainWindow::MainWindow() {
+  ChargerRessources();
+  // The window's fixed layout is made for a compact 11-pixel sans-serif; the first of these
+  // families that is installed, else the platform's interface font.
+  QFont police = font();
+  police.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("Arial"), police.family()});
+  police.setPixelSize(11);
+  setFont(police);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(kLargeurClient, kHauteurClient);
+  setSizeGripEnabled(false);
+  QIcon icone;
+  for (int taille : {16, 22, 24, 32, 48, 64, 128, 256})
+    icone.addFile(taille == 16 ? QStringLiteral(":/verrelune/tray-16.png")
+                               : QStringLiteral(":/verrelune/verrelune-%1.png").arg(taille));
+  setWindowIcon(icone);
+  createControls();
+  createMenus();
+}
+
+MainWindow::~MainWindow() = default;
+
+// Every control at the place and size of the window's design, relative to its parent.
+void MainWindow::createControls() {
+  auto placer = [this](auto* widget, Controle c, int gauche, int haut, int largeur, int hauteur) {
+    widget->setGeometry(gauche, haut, largeur, hauteur);
+    controles_[c] = widget;
+    return widget;
+  };
+  auto image = [&](QWidget* parent, Controle c, int gauche, int haut, int largeur, int hauteur,
+                   const char* dessin) {
+    auto* label = placer(new QLabel(parent), c, gauche, haut, largeur, hauteur);
+    if (dessin) label->setPixmap(Dessin(dessin));
+    return label;
+  };
+  auto etiquette = [&](QWidget* parent, Controle c, int gauche, int haut, int largeur,
+                       int hauteur) {
+    auto* label = placer(new QLabel(parent), c, gauche, haut, largeur, hauteur);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+  };
+
+  tabBrowser_ = placer(new QTabWidget(this), Controle::TabBrowser, 8, 8, 361, 425);
+  auto* tabWallpaper = new QWidget;
+  auto* tabAide = new QWidget;
+  controles_[Controle::TabWallpaper] = tabWallpaper;
+  controles_[Controle::TabAide] = tabAide;
+  tabBrowser_->addTab(tabWallpaper, QString());
+  tabBrowser_->addTab(tabAide, QString());
+
+  // The preview with its monitor and arrows, the same on both tabs.
+  auto apercu = [&](QWidget* onglet, Controle deco, Controle moniteur, Controle precedent,
+                    Controle suivant) {
+    auto* cadre = image(onglet, deco, 96, 8, 160, 128, "monitor.png");
+    cadre->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* ecran = image(onglet, moniteur, 101, 13, 150, 92, nullptr);
+    ecran->setAlignment(Qt::AlignCenter);
+    ecran->setCursor(Qt::PointingHandCursor);
+    ecran->setContextMenuPolicy(Qt::CustomContextMenu);
+    for (auto [fleche, gauche, dessin] :
+         {std::tuple{precedent, 40, "previous.png"}, std::tuple{suivant, 285, "next.png"}}) {
+      auto* label = image(onglet, fleche, gauche, 44, 28, 28, dessin);
+      label->setCursor(Qt::PointingHandCursor);
+      label->hide();
+    }
+  };
+  apercu(tabWallpaper, Controle::ImgMonitorDeco1, Controle::ImgMonitor1, Controle::ImgPrecedent1,
+         Controle::ImgSuivant1);
+  placer(new QLabel(tabWallpaper), Controle::LabelCheminCompletDuFichier, 0, 116, 144, 13)->hide();
+
+  auto* groupImages = placer(new QGroupBox(tabWallpaper), Controle::GroupImages, 8, 144, 337, 137);
+  etiquette(groupImages, Controle::LabelBtnParcourir, 24, 32, 105, 25);
+  placer(new QPushButton(groupImages), Controle::BtnParcourir, 128, 32, 185, 25);
+  etiquette(groupImages, Controle::LabelComboWallpaper, 24, 64, 105, 25);
+  comboWallpaper_ = placer(new PictureComboBox(groupImages), Controle::ComboWallpaper, 128, 67, 185,
+                           kHauteurChampListe);
+  etiquette(groupImages, Controle::LabelPasDImages, 136, 64, 193, 25)->hide();
+  auto* progression = placer(new QProgressBar(groupImages), Controle::ProgressBar1, 24, 88, 97, 17);
+  progression->setTextVisible(false);
+  progression->hide();
+
+  auto* groupMiseAJour =
+      placer(new QGroupBox(tabWallpaper), Controle::GroupMiseAJour, 8, 288, 337, 97);
+  checkChgtDemarrage_ =
+      placer(new QCheckBox(groupMiseAJour), Controle::CheckChgtDemarrage, 24, 32, 289, 17);
+  checkChgtTousLes_ =
+      placer(new QCheckBox(groupMiseAJour), Controle::CheckChgtTousLes, 24, 56, 185, 17);
+  editFreqDuree_ = placer(new QLineEdit(groupMiseAJour), Controle::EditFreqDuree, 208, 54, 25, 21);
+  editFreqDuree_->setAlignment(Qt::AlignRight);
+  editFreqDuree_->installEventFilter(this);
+  comboFreqTemps_ =
+      placer(new QComboBox(groupMiseAJour), Controle::ComboFreqTemps, 240, 54, 73, 21);
+  for (const char* unite : kUnitesFreqTemps) comboFreqTemps_->addItem(QString::fromUtf8(unite));
+  comboFreqTemps_->setCurrentIndex(-1);
+
+  apercu(tabAide, Controle::ImgMonitorDeco2, Controle::ImgMonitor2, Controle::ImgPrecedent2,
+         Controle::ImgSuivant2);
+  for (auto [c, haut] : {std::pair{Controle::LabelAboutProg, 140},
+                         std::pair{Controle::LabelAboutAuteur, 172},
+                         std::pair{Controle::LabelAboutSite, 188}}) {
+    auto* label = placer(new QLabel(tabAide), c, 56, haut, 241, 13);
+    label->setAlignment(Qt::AlignCenter);
+  }
+  labelAboutSite_ = static_cast<QLabel*>(controles_[Controle::LabelAboutSite]);
+  labelAboutSite_->setCursor(Qt::PointingHandCursor);
+  labelAboutSite_->setStyleSheet(QStringLiteral("color: #0645ad"));
+  labelAboutSite_->installEventFilter(this);
+  auto* groupAide = placer(new QGroupBox(tabAide), Controle::GroupAide, 8, 224, 337, 161);
+  for (auto [c, haut, hauteur] : {std::tuple{Controle::LabelAide1, 32, 33},
+                                  std::tuple{Controle::LabelAide2, 66, 33},
+                                  std::tuple{Controle::LabelAide3, 100, 57}}) {
+    auto* label = placer(new QLabel(groupAide), c, 24, haut, 297, hauteur);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  }
+
+  btnFermer_ = placer(new QPushButton(this), Controle::BtnFermer, 296, 440, 73, 25);
+  btnFermer_->setDefault(true);
+  btnFermer_->setAutoDefault(true);
+
+  // Hidden holders of the tray and menu icons.
+  for (auto [gauche, largeur, hauteur, dessin] :
+       {std::tuple{9, 16, 16, "tray-16.png"}, std::tuple{40, 32, 28, "menu-random.png"},
+        std::tuple{80, 32, 28, "menu-open.png"}, std::tuple{120, 32, 28, "menu-previous.png"}}) {
+    auto* holder = new QLabel(this);
+    holder->setGeometry(gauche, 440, largeur, hauteur);
+    holder->setPixmap(Dessin(dessin));
+    holder->setEnabled(false);
+    holder->hide();
+  }
+  setTabOrder(tabBrowser_, btnFermer_);
+}
+
+void MainWindow::createMenus() {
+  auto entree = [this](QMenu* menu, Controle c) {
+    auto* a = menu->addAction(QString());
+    actions_[c] = a;
+    return a;
+  };
+  popupMenuPanic_ = new QMenu(this);
+  entree(popupMenuPanic_, Controle::MenuOuvrir);
+  popupMenuPanic_->addSeparator();
+  entree(popupMenuPanic_, Controle::MenuQuitter);
+
+  popUpMenuMonitor_ = new QMenu(this);
+  entree(popUpMenuMonitor_, Controle::MenuMonitorChemin)->setEnabled(false);
+  popUpMenuMonitor_->addSeparator();
+  entree(popUpMenuMonitor_, Controle::MenuMonitorCopierChemin);
+  popUpMenuMonitor_->addSeparator();
+  auto* ouvrir = entree(popUpMenuMonitor_, Controle::MenuMonitorOpenFile);
+  QFont gras = ouvrir->font();
+  gras.setBold(true);
+  ouvrir->setFont(gras);
+  popUpMenuMonitor_->setDefaultAction(ouvrir);
+  entree(popUpMenuMonitor_, Controle::MenuMonitorOpenDirectory);
+  for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2}) {
+    QWidget* ecran = controles_[c];
+    connect(ecran, &QWidget::customContextMenuRequested, this,
+            [this, ecran](const QPoint& p) { popUpMenuMonitor_->popup(ecran->mapToGlobal(p)); });
+  }
+}
+
+void MainWindow::attacher(TForm1& form) {
+  form_ = &form;
+  connectEvents();
+}
+
+void MainWindow::connectEvents() {
+  auto relayer = [this](auto gestionnaire) {
+    return [this, gestionnaire](auto&&... arguments) {
+      form_->Executer([&] { gestionnaire(*form_, arguments...); });
+    };
+  };
+  connect(btnFermer_, &QPushButton::clicked, this,
+          relayer([](TForm1& f, bool) { f.BtnFermerClick(); }));
+  connect(static_cast<QPushButton*>(controles_[Controle::BtnParcourir]), &QPushButton::clicked,
+          this, relayer([](TForm1& f, bool) { f.BtnParcourirClick(); }));
+  connect(checkChgtDemarrage_, &QCheckBox::clicked, this,
+          relayer([](TForm1& f, bool coche) { f.ModifierCheckChgtDemarrage(coche); }));
+  connect(checkChgtTousLes_, &QCheckBox::clicked, this,
+          relayer([](TForm1& f, bool coche) { f.ModifierCheckChgtTousLes(coche); }));
+  connect(editFreqDuree_, &QLineEdit::textEdited, this,
+          relayer([](TForm1& f, const QString& texte) { f.ModifierEditFreqDuree(texte.toStdString()); }));
+  connect(comboFreqTemps_, &QComboBox::activated, this,
+          relayer([](TForm1& f, int index) { f.ModifierComboFreqTemps(index); }));
+  connect(actions_[Controle::MenuOuvrir], &QAction::triggered, this,
+          relayer([](TForm1& f, bool) { f.MenuOuvrirClick(); }));
+  connect(actions_[Controle::MenuQuitter], &QAction::triggered, this,
+          relayer([](TForm1& f, bool) { f.MenuQuitterClick(); }));
+  comboWallpaper_->lignesAOuvrir = [this](int haut, int hauteurChamp) {
+    return form_->ComboWallpaperDropDown(haut, hauteurChamp);
+  };
+  comboWallpaper_->peintre().racine = [this] { return form_->RepertoireRacine; };
+}
+
+QWidget* MainWindow::controle(Controle c) const {
+  const auto it = controles_.find(c);
+  return it == controles_.end() ? nullptr : it->second;
+}
+
+QAction* MainWindow::action(Controle c) const {
+  const auto it = actions_.find(c);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::setTitre(const std::string& titre) { setWindowTitle(Texte(titre)); }
+
+void MainWindow::setTexte(Controle c, const std::string& texte) {
+  const QString q = Texte(texte);
+  if (QAction* a = action(c)) {
+    a->setText(q);
+    return;
+  }
+  if (c == Controle::TabWallpaper || c == Controle::TabAide) {
+    tabBrowser_->setTabText(tabBrowser_->indexOf(controle(c)), q);
+    return;
+  }
+  QWidget* w = controle(c);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(q);
+    AjusterALaLargeur(label);
+  } else if (auto* bouton = qobject_cast<QAbstractButton*>(w)) {
+    bouton->setText(q);
+    AjusterALaLargeur(bouton);
+  } else if (auto* groupe = qobject_cast<QGroupBox*>(w)) {
+    groupe->setTitle(q);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    if (edit->text() != q) edit->setText(q);
+  }
+}
+
+void MainWindow::setIndice(Controle c, const std::string& indice) {
+  if (QWidget* w = controle(c)) w->setToolTip(Texte(indice));
+}
+
+void MainWindow::setVisible(Controle c, bool visible) {
+  if (QAction* a = action(c)) {
+    a->setVisible(visible);
+  } else if (QWidget* w = controle(c)) {
+    w->setVisible(visible);
+  }
+}
+
+void MainWindow::setCoche(Controle c, bool coche) {
+  if (auto* box = qobject_cast<QCheckBox*>(controle(c))) {
+    const QSignalBlocker bloque(box);
+    box->setChecked(coche);
+  }
+}
+
+void MainWindow::setIndexSelectionne(Controle c, int index) {
+  if (auto* combo = qobject_cast<QComboBox*>(controle(c))) {
+    const QSignalBlocker bloque(combo);
+    combo->setCurrentIndex(index);
+  }
+}
+
+void MainWindow::setSouligne(Controle c, bool souligne) {
+  if (QWidget* w = controle(c)) {
+    QFont police = w->font();
+    police.setUnderline(souligne);
+    w->setFont(police);
+  }
+}
+
+void MainWindow::setOngletActif(Controle onglet) {
+  tabBrowser_->setCurrentWidget(controle(onglet));
+}
+
+void MainWindow::selectionnerTout(Controle c) {
+  if (auto* edit = qobject_cast<QLineEdit*>(controle(c))) {
+    edit->setFocus();
+    edit->selectAll();
+  }
+}
+
+void MainWindow::afficherPremiereFois() {
+  if (!dejaCentree_) {
+    dejaCentree_ = true;
+    if (QScreen* ecran = QGuiApplication::primaryScreen()) {
+      const QRect zone = ecran->availableGeometry();
+      move(zone.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
+  }
+  show();
+}
+
+void MainWindow::afficherFenetre() {
+  afficherPremiereFois();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::masquerFenetre() { hide(); }
+
+void MainWindow::nePasAfficherAuDemarrage() { afficherAuDemarrage_ = false; }
+
+bool MainWindow::fenetreVisible() const { return isVisible(); }
+
+void MainWindow::demanderFermeture() { close(); }
+
+void MainWindow::terminerProgramme() { QCoreApplication::quit(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!form_) return QDialog::closeEvent(event);
+  bool accepte = false;
+  form_->Executer([&] { accepte = form_->FormCloseQuery(); });
+  if (!accepte) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  form_->Executer([this] { form_->FormClose(); });
+}
+
+// Escape presses the close button.
+void MainWindow::reject() {
+  if (form_) form_->Executer([this] { form_->BtnFermerClick(); });
+}
+
+bool MainWindow::eventFilter(QObject* objet, QEvent* evenement) {
+  if (form_ && objet == editFreqDuree_ && evenement->type() == QEvent::KeyPress) {
+    const QString texte = static_cast<QKeyEvent*>(evenement)->text();
+    if (texte.size() == 1 && (texte[0] == QChar('\b') || texte[0] >= QChar(' '))) {
+      const char16_t code = texte[0].unicode();
+      char caractere = code < 0x80 ? static_cast<char>(code) : '?';
+      form_->Executer([&] { form_->EditFreqDureeKeyPress(caractere); });
+      if (caractere == '\0') return true;
+    }
+  } else if (form_ && objet == labelAboutSite_) {
+    switch (evenement->type()) {
+      case QEvent::Enter:
+        form_->Executer([this] { form_->LabelLienMouseMove(Controle::LabelAboutSite); });
+        break;
+      case QEvent::Leave:
+        form_->Executer([this] { form_->LabelLienMouseLeave(Controle::LabelAboutSite); });
+        break;
+      case QEvent::MouseButtonRelease:
+        form_->Executer([this] { form_->LabelAboutSiteClick(); });
+        break;
+      default:
+        break;
+    }
+  }
+  return QDialog::eventFilter(objet, evenement);
+}

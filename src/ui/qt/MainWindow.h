@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QDialog>
+#include <map>
+
+#include "app/MainView.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class PictureComboBox;
+class TForm1;
+
+// The main window: a fixed dialog with two tabs. It shows what TForm1 tells it and forwards
+// every event to TForm1's handlers.
+class MainWindow : public QDialog, public MainView {
+  Q_OBJECT
+ public:
+  MainWindow();
+  ~MainWindow() override;
+
+  // Connects the window's events to the logic; call once, before TForm1::FormCreate.
+  void attacher(TForm1& form);
+
+  QMenu* menuPanic() const { return popupMenuPanic_; }
+  QWidget* controle(Controle c) const;
+  bool afficherAuDemarrage() const { return afficherAuDemarrage_; }
+  // Shows the window for the first time, centred on the primary screen.
+  void afficherPremiereFois();
+
+  // MainView
+  void setTitre(const std::string& titre) override;
+  void setTexte(Controle controle, const std::string& texte) override;
+  void setIndice(Controle controle, const std::string& indice) override;
+  void setVisible(Controle controle, bool visible) override;
+  void setCoche(Controle controle, bool coche) override;
+  void setIndexSelectionne(Controle controle, int index) override;
+  void setSouligne(Controle controle, bool souligne) override;
+  void setOngletActif(Controle onglet) override;
+  void selectionnerTout(Controle controle) override;
+  void afficherFenetre() override;
+  void masquerFenetre() override;
+  void nePasAfficherAuDemarrage() override;
+  bool fenetreVisible() const override;
+  void demanderFermeture() override;
+  void terminerProgramme() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+  bool eventFilter(QObject* objet, QEvent* evenement) override;
+
+ private:
+  void createControls();
+  void createMenus();
+  void connectEvents();
+  QAction* action(Controle c) const;
+
+  TForm1* form_ = nullptr;
+  bool afficherAuDemarrage_ = true;
+  bool dejaCentree_ = false;
+  std::map<Controle, QWidget*> controles_;
+  std::map<Controle, QAction*> actions_;
+  QTabWidget* tabBrowser_ = nullptr;
+  PictureComboBox* comboWallpaper_ = nullptr;
+  QLineEdit* editFreqDuree_ = nullptr;
+  QComboBox* comboFreqTemps_ = nullptr;
+  QCheckBox* checkChgtDemarrage_ = nullptr;
+  QCheckBox* checkChgtTousLes_ = nullptr;
+  QLabel* labelAboutSite_ = nullptr;
+  QPushButton* btnFermer_ = nullptr;
+  QMenu* popupMenuPanic_ = nullptr;
+  QMenu* popUpMenuMonitor_ = nullptr;
+};

@@ -1,0 +1,99 @@
+#include "ui/qt/PictureList.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QPainter>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+
+#include "app/Chemins.h"
+
+namespace {
+
+QString Texte(const std::string& octets) { return QString::fromLocal8Bit(octets); }
+
+void DessinerLigne(QPainter& painter, const QRect& zone, int alignementVertical,
+                   const QString& texte) {
+  const QString coupe = painter.fontMetrics().elidedText(texte, Qt::ElideRight, zone.width());
+  painter.drawText(zone, Qt::AlignLeft | alignementVertical | Qt::TextSingleLine, coupe);
+}
+
+}  // namespace
+
+void PictureItemPainter::paint(QPainter& painter, QRect rect, const std::string& chemin,
+                               const QColor& fond, const QColor& texte, const QFont& police) const {
+  painter.save();
+  painter.fillRect(rect, fond);
+
+  // Until its thumbnail exists, a picture shows an empty cell of the thumbnail's size.
+  const QRect cellule(rect.left(), rect.top(), kLargeurVignette, kHauteurElement);
+  painter.fillRect(cellule.adjusted(1, 1, -1, -1), QColor(0xe4, 0xe4, 0xe4));
+  painter.setPen(QColor(0xb0, 0xb0, 0xb0));
+  painter.drawRect(cellule.adjusted(1, 1, -2, -2));
+
+  rect.setLeft(rect.left() + kDecalageTexte);
+  painter.setFont(police);
+  painter.setPen(texte);
+  const QString nom = Texte(NomAffiche(chemin));
+  const std::string sousDossier = SousDossier(chemin, racine ? racine() : std::string());
+  if (sousDossier.empty()) {
+    DessinerLigne(painter, rect, Qt::AlignVCenter, nom);
+  } else {
+    const int moitie = rect.height() / 2;
+    QRect haut = rect;
+    haut.setBottom(rect.bottom() - moitie);
+    QRect bas = rect;
+    bas.setTop(rect.bottom() - moitie + 1);
+    DessinerLigne(painter, haut, Qt::AlignBottom, nom);
+    DessinerLigne(painter, bas, Qt::AlignTop, QStringLiteral("[") + Texte(sousDossier) + "]");
+  }
+  painter.restore();
+}
+
+void PictureItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+  const bool choisi = option.state & QStyle::State_Selected;
+  const QPalette& palette = option.palette;
+  peintre_.paint(*painter, option.rect, index.data(Qt::UserRole).toByteArray().toStdString(),
+                 palette.color(choisi ? QPalette::Highlight : QPalette::Base),
+                 palette.color(choisi ? QPalette::HighlightedText : QPalette::Text), option.font);
+  if (option.state & QStyle::State_HasFocus) {
+    QStyleOptionFocusRect focus;
+    focus.rect = option.rect;
+    focus.palette = palette;
+    focus.state = QStyle::State_KeyboardFocusChange;
+    const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
+  }
+}
+
+QSize PictureItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  return {option.rect.width(), PictureItemPainter::kHauteurElement};
+}
+
+PictureComboBox::PictureComboBox(QWidget* parent) : QComboBox(parent) {
+  setItemDelegate(new PictureItemDelegate(peintre_, this));
+}
+
+void PictureComboBox::showPopup() {
+  if (lignesAOuvrir) {
+    const int haut = mapToGlobal(QPoint(0, 0)).y();
+    setMaxVisibleItems(std::max(1, lignesAOuvrir(haut, height())));
+  }
+  QComboBox::showPopup();
+}
+
+// The closed field shows the selected picture in window colours, never highlighted.
+void PictureComboBox::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  option.currentText.clear();
+  option.currentIcon = QIcon();
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  if (currentIndex() < 0) return;
+  const QRect champ =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  peintre_.paint(painter, champ, currentData(Qt::UserRole).toByteArray().toStdString(),
+                 palette().color(QPalette::Base), palette().color(QPalette::Text), font());
+}

@@ -1,0 +1,132 @@
+#include "ui/qt/QtPlatform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QUrl>
+#include <climits>
+
+QtTimer::QtTimer() {
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  connect(&timer_, &QTimer::timeout, this, &QtTimer::onTimeout);
+}
+
+void QtTimer::setInterval(std::uint32_t milliseconds) {
+  if (milliseconds == interval_) return;
+  interval_ = milliseconds;
+  restart();
+}
+
+void QtTimer::setEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  restart();
+}
+
+void QtTimer::restart() {
+  timer_.stop();
+  remaining_ = interval_;
+  // Unlike a QTimer, a platform timer with interval 0 never fires.
+  if (enabled_ && interval_ > 0) startSegment();
+}
+
+void QtTimer::startSegment() {
+  const std::uint64_t segment = std::min<std::uint64_t>(remaining_, INT_MAX);
+  remaining_ -= segment;
+  timer_.start(static_cast<int>(segment));
+}
+
+void QtTimer::onTimeout() {
+  if (remaining_ > 0) {
+    startSegment();
+    return;
+  }
+  // Re-arm first: the handler may change the interval or disable the timer.
+  restart();
+  fire();
+}
+
+std::unique_ptr<platform::Timer> QtTimerFactory::createTimer() { return std::make_unique<QtTimer>(); }
+
+namespace {
+
+platform::Rect ToRect(const QRect& r) { return {r.left(), r.top(), r.width(), r.height()}; }
+
+}  // namespace
+
+platform::Rect QtScreen::geometry() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? ToRect(screen->geometry()) : platform::Rect{0, 0, 1024, 768};
+}
+
+platform::Rect QtScreen::workArea() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? ToRect(screen->availableGeometry()) : platform::Rect{0, 0, 1024, 768};
+}
+
+void QtEventPump::processPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtShell::open(const std::string& pathOrUrl) {
+  const QByteArray bytes = QByteArray::fromStdString(pathOrUrl);
+  QUrl url;
+  if (pathOrUrl.find("://") != std::string::npos) {
+    url = QUrl(QString::fromUtf8(bytes));
+  } else {
+    url = QUrl::fromLocalFile(QFile::decodeName(bytes));
+  }
+  QDesktopServices::openUrl(url);
+}
+
+void QtShell::setClipboardText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(QFile::decodeName(QByteArray::fromStdString(text)));
+}
+
+void QtShell::beep() { QApplication::beep(); }
+
+void MessageBoxErrorHandler::showError(const std::string& message) {
+  QMessageBox::critical(parent_ ? parent_() : nullptr, QStringLiteral("Verrelune"),
+                        QString::fromStdString(message));
+}
+
+QtTrayIcon::QtTrayIcon(std::function<void(std::uint32_t)> onEvent, QMenu* contextMenu)
+    : onEvent_(std::move(onEvent)), contextMenu_(contextMenu) {}
+
+QtTrayIcon::~QtTrayIcon() = default;
+
+void QtTrayIcon::apply(const platform::TrayIconRecord& record) {
+  icon_->setIcon(QIcon(QStringLiteral(":/verrelune/%1-16.png").arg(QString::fromStdString(record.icon))));
+  icon_->setToolTip(QString::fromStdString(record.tip));
+}
+
+void QtTrayIcon::add(const platform::TrayIconRecord& record) {
+  if (!icon_) {
+    icon_ = std::make_unique<QSystemTrayIcon>();
+    icon_->setContextMenu(contextMenu_);
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+              if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                onEvent_(0x202);
+            });
+  }
+  apply(record);
+  icon_->show();
+}
+
+void QtTrayIcon::modify(const platform::TrayIconRecord& record) {
+  if (icon_) apply(record);
+}
+
+void QtTrayIcon::remove(const platform::TrayIconRecord&) {
+  if (icon_) icon_->hide();
+  icon_.reset();
+}
+
+bool QtTrayIcon::visible() const { return icon_ && icon_->isVisible(); }

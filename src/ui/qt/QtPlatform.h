@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/Timer.h"
+#include "platform/TrayIcon.h"
+#include "platform/Ui.h"
+
+class QSystemTrayIcon;
+class QMenu;
+class QWidget;
+
+// A platform timer on QTimer. Qt takes at most INT_MAX ms per run, so longer intervals are
+// counted down in several runs before the timer fires.
+class QtTimer : public QObject, public platform::Timer {
+  Q_OBJECT
+ public:
+  QtTimer();
+  void setInterval(std::uint32_t milliseconds) override;
+  std::uint32_t interval() const override { return interval_; }
+  void setEnabled(bool enabled) override;
+  bool enabled() const override { return enabled_; }
+
+ private:
+  void restart();
+  void startSegment();
+  void onTimeout();
+
+  QTimer timer_;
+  std::uint32_t interval_ = 0;
+  std::uint64_t remaining_ = 0;
+  bool enabled_ = false;
+};
+
+class QtTimerFactory : public platform::TimerFactory {
+ public:
+  std::unique_ptr<platform::Timer> createTimer() override;
+};
+
+class QtScreen : public platform::Screen {
+ public:
+  platform::Rect geometry() override;
+  platform::Rect workArea() override;
+};
+
+class QtEventPump : public platform::EventPump {
+ public:
+  void processPendingEvents() override;
+};
+
+class QtShell : public platform::Shell {
+ public:
+  void open(const std::string& pathOrUrl) override;
+  void setClipboardText(const std::string& text) override;
+  void beep() override;
+};
+
+// The application's default error handler: a message box with the text.
+class MessageBoxErrorHandler : public platform::ErrorHandler {
+ public:
+  explicit MessageBoxErrorHandler(std::function<QWidget*()> parent) : parent_(std::move(parent)) {}
+  void showError(const std::string& message) override;
+
+ private:
+  std::function<QWidget*()> parent_;
+};
+
+// The notification-area icon. Its events go to `onEvent` with the mouse codes of the tray
+// protocol: 0x202 for a left release (a double click counts as one more), 0x205 for a right one.
+class QtTrayIcon : public QObject, public platform::TrayIcon {
+  Q_OBJECT
+ public:
+  QtTrayIcon(std::function<void(std::uint32_t)> onEvent, QMenu* contextMenu);
+  ~QtTrayIcon() override;
+  void add(const platform::TrayIconRecord& record) override;
+  void modify(const platform::TrayIconRecord& record) override;
+  void remove(const platform::TrayIconRecord& record) override;
+  bool visible() const;
+
+ private:
+  void apply(const platform::TrayIconRecord& record);
+
+  std::function<void(std::uint32_t)> onEvent_;
+  QMenu* contextMenu_;
+  std::unique_ptr<QSystemTrayIcon> icon_;
+};

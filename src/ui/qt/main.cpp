@@ -1,0 +1,137 @@
+// Verrelune: changes the desktop wallpaper with pictures from a folder tree.
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <csignal>
+#include <fcntl.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "app/TForm1.h"
+#include "platform/posix/FileRegistry.h"
+#include "platform/posix/InstanceLock.h"
+#include "platform/posix/PosixLocale.h"
+#include "ui/qt/MainWindow.h"
+#include "ui/qt/QtPlatform.h"
+#include "wallpaper/MoteurWallpaper.h"
+
+namespace {
+
+const char kAide[] =
+    "Usage: verrelune [/background]\n"
+    "Changes the desktop wallpaper with random pictures from a folder tree.\n"
+    "It lives as an icon in the notification area; its window sets the folder and the schedule.\n"
+    "\n"
+    "  /background, --background  start hidden in the notification area\n"
+    "  --help                     show this help and exit\n"
+    "  --version                  show the version and exit\n"
+    "\n"
+    "One instance runs per program file name; a second start ends at once.\n"
+    "Settings: $XDG_CONFIG_HOME/verrelune/registry.reg (default ~/.config).\n";
+
+bool AffichageDisponible() {
+  const char* plateforme = std::getenv("QT_QPA_PLATFORM");
+  if (plateforme && *plateforme) return true;
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* valeur = std::getenv(variable);
+    if (valeur && *valeur) return true;
+  }
+  return false;
+}
+
+// Qt ends the process with a long message and an abort when it finds no usable display;
+// say it in one line and end with an error status instead.
+void GestionnaireMessagesQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "verrelune: cannot open the display (%s)\n",
+                 std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "no DISPLAY");
+    std::_Exit(1);
+  }
+  if (type == QtWarningMsg && message.contains(QStringLiteral("could not connect to display")))
+    return;
+  std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+int gTubeSignaux[2] = {-1, -1};
+
+void SurSignal(int) {
+  const char octet = 1;
+  [[maybe_unused]] auto ecrit = ::write(gTubeSignaux[1], &octet, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string premierArgument = argc > 1 ? argv[1] : "";
+  if (premierArgument == "--help" || premierArgument == "-h") {
+    std::fputs(kAide, stdout);
+    return 0;
+  }
+  if (premierArgument == "--version") {
+    std::printf("Verrelune %s\n", VERRELUNE_VERSION);
+    return 0;
+  }
+
+  const std::string cheminProgramme = platform::posix::runningProgramPath();
+  auto verrou = platform::posix::InstanceLock::tryAcquire(platform::posix::fileNameOf(cheminProgramme));
+  if (!verrou) return 0;
+
+  if (!AffichageDisponible()) {
+    std::fputs("verrelune: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)\n", stderr);
+    return 1;
+  }
+  qInstallMessageHandler(GestionnaireMessagesQt);
+  QApplication application(argc, argv);
+  qInstallMessageHandler(nullptr);
+  QApplication::setApplicationName(QStringLiteral("Verrelune"));
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  platform::posix::FileRegistry registre;
+  platform::posix::PosixLocale locale;
+  platform::posix::SystemClock horloge;
+  QtTimerFactory minuteries;
+  QtScreen ecran;
+  QtShell shell;
+  MainWindow fenetre;
+  MessageBoxErrorHandler erreurs([&fenetre] { return fenetre.isVisible() ? &fenetre : nullptr; });
+  TForm1* formulaire = nullptr;
+  QtTrayIcon iconeTray(
+      [&formulaire](std::uint32_t evenement) {
+        if (formulaire) formulaire->Executer([&] { formulaire->MessageIconeTray(evenement); });
+      },
+      fenetre.menuPanic());
+  MoteurWallpaper moteur;
+  TForm1 form(fenetre, moteur,
+              ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs,
+                                 iconeTray},
+              ParametresLancement{cheminProgramme, premierArgument});
+  formulaire = &form;
+  fenetre.attacher(form);
+
+  // A polite end of the session (or Ctrl+C in a terminal) quits as the tray menu's Quit does.
+  if (::pipe2(gTubeSignaux, O_CLOEXEC) == 0) {
+    auto* notificateur = new QSocketNotifier(gTubeSignaux[0], QSocketNotifier::Read, &application);
+    QObject::connect(notificateur, &QSocketNotifier::activated, [&form] {
+      char octet;
+      [[maybe_unused]] auto lu = ::read(gTubeSignaux[0], &octet, 1);
+      form.Executer([&form] { form.MenuQuitterClick(); });
+    });
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SurSignal);
+  }
+
+  form.FormCreate();
+  if (!QSystemTrayIcon::isSystemTrayAvailable())
+    std::fprintf(stderr,
+                 "verrelune: no notification area was found, so the program has no icon; "
+                 "process %d ends with SIGTERM\n",
+                 static_cast<int>(::getpid()));
+  if (fenetre.afficherAuDemarrage()) fenetre.afficherPremiereFois();
+
+  const int code = application.exec();
+  form.FormDestroy();
+  return code;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+// The wallpaper engine as the window sees it: the folder scan, the installer, the change
+// schedule and the thumbnails.
+class OperationsWallpaper {
+ public:
+  virtual ~OperationsWallpaper() = default;
+
+  // Installer index codes.
+  static constexpr int kHasard = -8;           // a random picture other than the current one
+  static constexpr int kFondActuelSysteme = -9;  // show the current system wallpaper only
+
+  // Scans the catalogue from the root folder; with `demanderDossier` the user picks it first.
+  virtual void ScannerArborescence(bool demanderDossier) = 0;
+  // Installs catalogue picture `index` (or one of the codes above) as the wallpaper.
+  virtual void InstallerWallpaper(int index, bool enregistrerHistorique) = 0;
+  // Recomputes the change timer's interval; may itself start an overdue change.
+  virtual void CalculerTimerChangerWallpaperInterval() = 0;
+  // Builds the missing thumbnails while the window is shown.
+  virtual void CreerVignettes() = 0;
+  // Number of pictures in the catalogue.
+  virtual int NombreImages() const = 0;
+};
