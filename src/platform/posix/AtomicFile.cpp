@@ -1,0 +1,151 @@
+#include "platform/posix/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace platform::posix {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what, int error) {
+  throw std::system_error(error, std::generic_category(), what);
+}
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports the close's own error, which on some file systems is where a
+  // failed delayed write shows up.
+  int close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+void writeAll(int fd, std::string_view content, const std::string& path) {
+  while (!content.empty()) {
+    const ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail("write " + path, errno);
+    }
+    content.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+}  // namespace
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool makeFolders(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  const std::string parent = folderOf(path);
+  if (parent != path && parent != "." && !makeFolders(parent)) return false;
+  if (::mkdir(path.c_str(), 0700) == 0) return true;
+  // Another process may have made it in the meantime.
+  return errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    fail("open " + path, errno);
+  }
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      fail("read " + path, errno);
+    }
+    if (count == 0) break;
+    content.append(buffer, static_cast<std::size_t>(count));
+  }
+  return content;
+}
+
+void syncFolder(const std::string& folder) {
+  Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) fail("open " + folder, errno);
+  if (::fsync(dir.get()) != 0) fail("fsync " + folder, errno);
+}
+
+void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
+                           const std::string& tempPath) {
+  std::string temp = tempPath;
+  int fd;
+  if (temp.empty()) {
+    const std::string folder = folderOf(path);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    // A hidden name without the final extension, so that folder watchers that look for
+    // ".desktop" or ".reg" files never pick up a half-written one.
+    temp = folder + "/." + name + ".tmp-XXXXXX";
+    fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd >= 0 && ::fchmod(fd, mode) != 0) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      fail("fchmod " + temp, error);
+    }
+  } else {
+    // O_TRUNC: a temporary file left behind by a crash is simply overwritten.
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+  }
+  if (fd < 0) fail("create " + temp, errno);
+
+  Descriptor file(fd);
+  try {
+    writeAll(file.get(), content, temp);
+    if (::fsync(file.get()) != 0) fail("fsync " + temp, errno);
+    if (file.close() != 0) fail("close " + temp, errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) fail("rename " + temp, errno);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+  // The new content is in place; a failure to flush the folder only weakens what survives a
+  // power cut, so it is not reported as a failed write.
+  try {
+    syncFolder(folderOf(path));
+  } catch (const std::system_error&) {
+  }
+}
+
+FileLock::FileLock(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+  if (fd_ < 0) fail("open " + path, errno);
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    const int error = errno;
+    ::close(fd_);
+    fail("flock " + path, error);
+  }
+}
+
+FileLock::~FileLock() { ::close(fd_); }
+
+}  // namespace platform::posix

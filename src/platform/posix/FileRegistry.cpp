@@ -1,0 +1,257 @@
+#include "platform/posix/FileRegistry.h"
+
+#include <cstdio>
+#include <functional>
+#include <system_error>
+
+#include "platform/posix/AtomicFile.h"
+#include "platform/posix/AutostartEntry.h"
+#include "platform/posix/RegistryFile.h"
+
+namespace platform::posix {
+
+namespace {
+
+constexpr const char* kAutostartValue = "Verrelune";
+
+}  // namespace
+
+struct FileRegistry::Store {
+  explicit Store(XdgDirs xdg)
+      : dirs(std::move(xdg)),
+        folder(dirs.configHome + "/verrelune"),
+        file(folder + "/registry.reg"),
+        lockFile(file + ".lock"),
+        tempFile(file + ".tmp"),
+        corruptFile(file + ".corrupt"),
+        autostartFolder(dirs.configHome + "/autostart"),
+        autostartFile(autostartFolder + "/verrelune.desktop") {}
+
+  // The file as it is now; an empty document when there is no file yet, nothing when it
+  // cannot be read. `locked` tells that the caller already holds the write lock.
+  std::optional<RegistryDocument> load(bool locked) const {
+    std::optional<std::string> content;
+    try {
+      content = readWholeFile(file);
+    } catch (const std::system_error&) {
+      return std::nullopt;
+    }
+    if (!content) return RegistryDocument{};
+    if (auto document = RegistryDocument::parse(*content)) return document;
+    if (!locked) {
+      // Look again under the lock: a writer may have replaced the file meanwhile, and only one
+      // process should move it aside.
+      try {
+        FileLock lock(lockFile);
+        return load(true);
+      } catch (const std::system_error&) {
+        reportUnreadable(false);
+        return RegistryDocument{};
+      }
+    }
+    const bool movedAside = std::rename(file.c_str(), corruptFile.c_str()) == 0;
+    if (movedAside) {
+      try {
+        syncFolder(folder);
+      } catch (const std::system_error&) {
+      }
+    }
+    reportUnreadable(movedAside);
+    return RegistryDocument{};
+  }
+
+  void reportUnreadable(bool movedAside) const {
+    if (movedAside) {
+      std::fprintf(stderr,
+                   "Verrelune: the settings file %s could not be read; it was kept as %s and "
+                   "the settings start again from their defaults.\n",
+                   file.c_str(), corruptFile.c_str());
+      return;
+    }
+    // The file stays where it is, so every later read would find it again: say it once.
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::fprintf(stderr,
+                 "Verrelune: the settings file %s could not be read and could not be moved "
+                 "aside; the settings start from their defaults.\n",
+                 file.c_str());
+  }
+
+  // Read-modify-write of the file under the lock; any failure throws
+  // ERegistryException(valueName) and leaves the file as it was.
+  void update(const std::string& valueName,
+              const std::function<void(RegistryDocument&)>& change) const {
+    if (!isStorableName(valueName) || !makeFolders(folder)) throw ERegistryException(valueName);
+    try {
+      FileLock lock(lockFile);
+      std::optional<RegistryDocument> document = load(true);
+      if (!document) throw ERegistryException(valueName);
+      change(*document);
+      replaceFileAtomically(file, document->serialize(), 0600, tempFile);
+    } catch (const std::system_error&) {
+      throw ERegistryException(valueName);
+    }
+  }
+
+  const StoredValue* findIn(const std::optional<RegistryDocument>& document,
+                            const std::string& path, const std::string& name) const {
+    return document ? document->find(path, name) : nullptr;
+  }
+
+  XdgDirs dirs;
+  std::string folder;
+  std::string file;
+  std::string lockFile;
+  std::string tempFile;
+  std::string corruptFile;
+  std::string autostartFolder;
+  std::string autostartFile;
+};
+
+namespace {
+
+using Store = FileRegistry::Store;
+
+// A key kept in the registry file.
+class FileKey : public RegistryKey {
+ public:
+  FileKey(std::shared_ptr<const Store> store, std::string path)
+      : store_(std::move(store)), path_(std::move(path)) {}
+
+  std::optional<std::string> readText(const std::string& name) override {
+    const auto document = store_->load(false);
+    const StoredValue* value = store_->findIn(document, path_, name);
+    if (value == nullptr || value->type != StoredValue::Type::Text) return std::nullopt;
+    return value->text;
+  }
+
+  std::optional<std::uint32_t> readDword(const std::string& name) override {
+    const auto document = store_->load(false);
+    const StoredValue* value = store_->findIn(document, path_, name);
+    if (value == nullptr || value->type != StoredValue::Type::Dword) return std::nullopt;
+    return value->dword;
+  }
+
+  void writeText(const std::string& name, const std::string& text) override {
+    StoredValue value;
+    value.text = text;
+    write(name, std::move(value));
+  }
+
+  void writeDword(const std::string& name, std::uint32_t number) override {
+    StoredValue value;
+    value.type = StoredValue::Type::Dword;
+    value.dword = number;
+    write(name, std::move(value));
+  }
+
+ private:
+  void write(const std::string& name, StoredValue value) {
+    store_->update(name, [&](RegistryDocument& document) {
+      document.set(path_, name, std::move(value));
+    });
+  }
+
+  std::shared_ptr<const Store> store_;
+  std::string path_;
+};
+
+// The Run key: its "Verrelune" value is the autostart desktop entry.
+class AutostartKey : public RegistryKey {
+ public:
+  explicit AutostartKey(std::shared_ptr<const Store> store)
+      : store_(store), others_(std::move(store), kCleDemarrage) {}
+
+  std::optional<std::string> readText(const std::string& name) override {
+    if (!sameRegistryName(name, kAutostartValue)) return others_.readText(name);
+    try {
+      const auto entry = readWholeFile(store_->autostartFile);
+      if (!entry) return std::nullopt;
+      return commandLineOfAutostartEntry(*entry);
+    } catch (const std::system_error&) {
+      return std::nullopt;
+    }
+  }
+
+  std::optional<std::uint32_t> readDword(const std::string& name) override {
+    if (!sameRegistryName(name, kAutostartValue)) return others_.readDword(name);
+    return std::nullopt;
+  }
+
+  void writeText(const std::string& name, const std::string& commandLine) override {
+    if (!sameRegistryName(name, kAutostartValue)) return others_.writeText(name, commandLine);
+    if (!makeFolders(store_->autostartFolder)) throw ERegistryException(name);
+    try {
+      replaceFileAtomically(store_->autostartFile, autostartEntryFor(commandLine), 0644);
+    } catch (const std::system_error&) {
+      throw ERegistryException(name);
+    }
+  }
+
+  // An autostart entry is a command line; a number cannot stand for one.
+  void writeDword(const std::string& name, std::uint32_t number) override {
+    if (!sameRegistryName(name, kAutostartValue)) return others_.writeDword(name, number);
+    throw ERegistryException(name);
+  }
+
+ private:
+  std::shared_ptr<const Store> store_;
+  FileKey others_;
+};
+
+// The Shell Folders key, answered from the XDG folders; it cannot be written.
+class ShellFoldersKey : public RegistryKey {
+ public:
+  explicit ShellFoldersKey(XdgDirs dirs) : dirs_(std::move(dirs)) {}
+
+  std::optional<std::string> readText(const std::string& name) override {
+    if (sameRegistryName(name, "AppData")) return dirs_.dataHome;
+    if (sameRegistryName(name, "My Pictures")) return dirs_.picturesDir();
+    return std::nullopt;
+  }
+
+  std::optional<std::uint32_t> readDword(const std::string&) override { return std::nullopt; }
+
+  void writeText(const std::string& name, const std::string&) override {
+    throw ERegistryException(name);
+  }
+
+  void writeDword(const std::string& name, std::uint32_t) override {
+    throw ERegistryException(name);
+  }
+
+ private:
+  XdgDirs dirs_;
+};
+
+}  // namespace
+
+FileRegistry::FileRegistry(XdgDirs dirs) : store_(std::make_shared<Store>(std::move(dirs))) {}
+
+FileRegistry::~FileRegistry() = default;
+
+const std::string& FileRegistry::filePath() const { return store_->file; }
+
+std::unique_ptr<RegistryKey> FileRegistry::openKey(const std::string& path, bool create) {
+  if (!isStorableName(path)) return nullptr;
+  if (sameRegistryName(path, kCleDemarrage)) {
+    if (!makeFolders(store_->autostartFolder)) return nullptr;
+    return std::make_unique<AutostartKey>(store_);
+  }
+  if (sameRegistryName(path, kCleDossiersShell)) return std::make_unique<ShellFoldersKey>(store_->dirs);
+
+  const auto document = store_->load(false);
+  if (!document) return nullptr;
+  if (!document->hasKey(path)) {
+    if (!create) return nullptr;
+    try {
+      store_->update("", [&](RegistryDocument& latest) { latest.obtainKey(path); });
+    } catch (const ERegistryException&) {
+      return nullptr;
+    }
+  }
+  return std::make_unique<FileKey>(store_, path);
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,75 @@
+#include "platform/posix/InstanceLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/posix/XdgDirs.h"
+
+namespace platform::posix {
+
+std::string InstanceLock::lockPath(const std::string& programFileName) {
+  const std::string runtime = absoluteEnvironmentPath("XDG_RUNTIME_DIR");
+  if (!runtime.empty()) return runtime + "/" + programFileName + ".lock";
+  return "/tmp/" + programFileName + "-" + std::to_string(getuid()) + ".lock";
+}
+
+std::optional<InstanceLock> InstanceLock::tryAcquire(const std::string& programFileName) {
+  const std::string path = lockPath(programFileName);
+  // O_NOFOLLOW: in a shared /tmp another user could plant a link in the lock's place.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    std::fprintf(stderr, "Verrelune: cannot open the instance lock %s (%s); running unguarded.\n",
+                 path.c_str(), std::strerror(errno));
+    return InstanceLock(-1);
+  }
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) return std::nullopt;
+    std::fprintf(stderr, "Verrelune: cannot lock %s (%s); running unguarded.\n", path.c_str(),
+                 std::strerror(error));
+    return InstanceLock(-1);
+  }
+  return InstanceLock(fd);
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+InstanceLock::~InstanceLock() {
+  // Closing the only descriptor releases the flock; the file stays for the next start.
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string runningProgramPath() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size())
+      return std::string(buffer.data(), static_cast<std::size_t>(length));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string fileNameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,356 @@
+#include "platform/posix/RegistryFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
+namespace platform::posix {
+
+// The file is a registry export as the system's own editor writes and reads it:
+//
+//   REGEDIT4
+//
+//   [HKEY_CURRENT_USER\SOFTWARE\Verrelune]
+//   "RepertoireRacineDuScan"="/home/ana/Images/"
+//   "EditFreqDuree"=dword:0000001e
+//
+// Inside double quotes a backslash and a double quote are written \\ and \". A text is 8-bit
+// path bytes; a quoted string cannot hold a line break or other control bytes, and bytes that
+// are not UTF-8 would make the file unreadable in a text editor. Such a text is written in the
+// format's other form of a REG_SZ value, its bytes in hexadecimal followed by the terminating
+// zero, wrapped with a trailing backslash like the editor does:
+//
+//   "Dossier"=hex(1):2f,74,6d,70,2f,0a,e9,00
+//
+// So every byte except NUL survives a write and a read. Values of other types (hex:, hex(2):,
+// ...) that someone put in by hand are kept as written and read as missing.
+
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+constexpr std::string_view kHive = "HKEY_CURRENT_USER";
+constexpr std::size_t kHexBytesPerLine = 25;
+
+char foldChar(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return foldChar(x) == foldChar(y); });
+}
+
+bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+bool isUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t extra;
+    std::uint32_t codePoint;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      extra = 1;
+      codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      extra = 2;
+      codePoint = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      extra = 3;
+      codePoint = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= text.size()) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    const std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (codePoint < smallest[extra] || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+      return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+bool canBeQuoted(std::string_view text) {
+  return std::none_of(text.begin(), text.end(),
+                      [](char c) { return isControl(static_cast<unsigned char>(c)); }) &&
+         isUtf8(text);
+}
+
+std::string quoted(std::string_view text) {
+  std::string result = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') result += '\\';
+    result += c;
+  }
+  return result + '"';
+}
+
+std::string hexText(std::string_view text) {
+  std::string result = "hex(1):";
+  std::string bytes(text);
+  bytes += '\0';
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
+    result += hex;
+    if (i + 1 < bytes.size()) {
+      result += ',';
+      if ((i + 1) % kHexBytesPerLine == 0) result += "\\\n  ";
+    }
+  }
+  return result;
+}
+
+std::string nameField(const std::string& name) { return name.empty() ? "@" : quoted(name); }
+
+// A double-quoted string starting at `pos`; `pos` ends just past the closing quote.
+std::optional<std::string> readQuoted(std::string_view line, std::size_t& pos) {
+  if (pos >= line.size() || line[pos] != '"') return std::nullopt;
+  std::string result;
+  for (++pos; pos < line.size(); ++pos) {
+    const char c = line[pos];
+    if (c == '"') {
+      ++pos;
+      return result;
+    }
+    if (c == '\\') {
+      if (++pos >= line.size() || (line[pos] != '\\' && line[pos] != '"')) return std::nullopt;
+      result += line[pos];
+    } else {
+      result += c;
+    }
+  }
+  return std::nullopt;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = foldChar(c);
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::optional<std::uint32_t> readDword(std::string_view digits) {
+  if (digits.empty() || digits.size() > 8) return std::nullopt;
+  std::uint32_t value = 0;
+  for (char c : digits) {
+    const int digit = hexDigit(c);
+    if (digit < 0) return std::nullopt;
+    value = (value << 4) | static_cast<std::uint32_t>(digit);
+  }
+  return value;
+}
+
+// "2f,74,00" (continuation backslashes and spaces already removed) as a REG_SZ text: the bytes
+// up to the terminating zero, which must be the last one.
+std::optional<std::string> readHexText(std::string_view list) {
+  std::string bytes;
+  std::size_t pos = 0;
+  while (pos < list.size()) {
+    if (pos + 2 > list.size()) return std::nullopt;
+    const int high = hexDigit(list[pos]), low = hexDigit(list[pos + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += static_cast<char>(high * 16 + low);
+    pos += 2;
+    if (pos < list.size()) {
+      if (list[pos] != ',') return std::nullopt;
+      if (++pos == list.size()) return std::nullopt;
+    }
+  }
+  if (bytes.empty() || bytes.back() != '\0') return std::nullopt;
+  bytes.pop_back();
+  if (bytes.find('\0') != std::string::npos) return std::nullopt;
+  return bytes;
+}
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+bool sameRegistryName(std::string_view a, std::string_view b) { return sameName(a, b); }
+
+bool isStorableName(const std::string& name) {
+  return std::none_of(name.begin(), name.end(),
+                      [](char c) { return isControl(static_cast<unsigned char>(c)); });
+}
+
+const RegistryDocument::Key* RegistryDocument::findKey(const std::string& path) const {
+  const auto key = std::find_if(keys_.begin(), keys_.end(),
+                                [&](const Key& k) { return sameName(k.path, path); });
+  return key == keys_.end() ? nullptr : &*key;
+}
+
+bool RegistryDocument::hasKey(const std::string& path) const { return findKey(path) != nullptr; }
+
+RegistryDocument::Key& RegistryDocument::obtainKey(const std::string& path) {
+  if (const Key* key = findKey(path)) return const_cast<Key&>(*key);
+  keys_.push_back(Key{path, {}});
+  return keys_.back();
+}
+
+const StoredValue* RegistryDocument::find(const std::string& path,
+                                          const std::string& name) const {
+  const Key* key = findKey(path);
+  if (key == nullptr) return nullptr;
+  for (const Value& value : key->values)
+    if (sameName(value.name, name)) return &value.value;
+  return nullptr;
+}
+
+void RegistryDocument::set(const std::string& path, const std::string& name, StoredValue value) {
+  Key& key = obtainKey(path);
+  for (Value& existing : key.values) {
+    if (sameName(existing.name, name)) {
+      existing.value = std::move(value);
+      return;
+    }
+  }
+  key.values.push_back(Value{name, std::move(value)});
+}
+
+std::string RegistryDocument::serialize() const {
+  std::string text(kHeader);
+  text += "\n";
+  for (const Key& key : keys_) {
+    text += "\n[";
+    text += kHive;
+    if (!key.path.empty()) text += "\\" + key.path;
+    text += "]\n";
+    for (const Value& value : key.values) {
+      text += nameField(value.name) + "=";
+      switch (value.value.type) {
+        case StoredValue::Type::Text:
+          text += canBeQuoted(value.value.text) ? quoted(value.value.text)
+                                                : hexText(value.value.text);
+          break;
+        case StoredValue::Type::Dword: {
+          char digits[9];
+          std::snprintf(digits, sizeof digits, "%08x", value.value.dword);
+          text += "dword:";
+          text += digits;
+          break;
+        }
+        case StoredValue::Type::Other:
+          text += value.value.text;
+          break;
+      }
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+std::optional<RegistryDocument> RegistryDocument::parse(const std::string& text) {
+  std::string_view body = text;
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  const std::vector<std::string_view> lines = splitLines(body);
+  RegistryDocument document;
+
+  std::size_t i = 0;
+  while (i < lines.size() && trimmed(lines[i]).empty()) ++i;
+  // An empty file holds no settings; there is nothing to keep aside.
+  if (i == lines.size()) return document;
+  if (trimmed(lines[i]) != kHeader) return std::nullopt;
+
+  std::optional<std::string> currentKey;
+  for (++i; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    if (trimmed(line).empty() || line[0] == ';') continue;
+
+    if (line[0] == '[') {
+      if (line.back() != ']') return std::nullopt;
+      const std::string_view inner = line.substr(1, line.size() - 2);
+      if (!sameName(inner.substr(0, kHive.size()), kHive)) return std::nullopt;
+      const std::string_view rest = inner.substr(kHive.size());
+      if (!rest.empty() && rest[0] != '\\') return std::nullopt;
+      currentKey = std::string(rest.empty() ? rest : rest.substr(1));
+      document.obtainKey(*currentKey);
+      continue;
+    }
+
+    if (!currentKey) return std::nullopt;
+    std::size_t pos = 0;
+    std::string name;
+    if (line[0] == '@') {
+      pos = 1;
+    } else {
+      auto quotedName = readQuoted(line, pos);
+      if (!quotedName) return std::nullopt;
+      name = std::move(*quotedName);
+    }
+    if (pos >= line.size() || line[pos] != '=') return std::nullopt;
+    std::string_view data = line.substr(pos + 1);
+
+    StoredValue value;
+    if (!data.empty() && data[0] == '"') {
+      std::size_t end = 0;
+      auto content = readQuoted(data, end);
+      if (!content || end != data.size()) return std::nullopt;
+      value.text = std::move(*content);
+    } else if (data.substr(0, 6) == "dword:") {
+      auto number = readDword(data.substr(6));
+      if (!number) return std::nullopt;
+      value.type = StoredValue::Type::Dword;
+      value.dword = *number;
+    } else if (data.substr(0, 3) == "hex") {
+      // Gather the continuation lines of a hexadecimal list.
+      std::string written(data);
+      std::string list;
+      std::string_view piece = trimmed(data.substr(data.find(':') == std::string_view::npos
+                                                       ? data.size()
+                                                       : data.find(':') + 1));
+      for (;;) {
+        const bool continued = !piece.empty() && piece.back() == '\\';
+        if (continued) piece.remove_suffix(1);
+        for (char c : piece)
+          if (c != ' ' && c != '\t') list += c;
+        if (!continued) break;
+        if (++i >= lines.size()) return std::nullopt;
+        written += "\n";
+        written += lines[i];
+        piece = trimmed(lines[i]);
+      }
+      if (data.substr(0, 7) == "hex(1):") {
+        auto content = readHexText(list);
+        if (!content) return std::nullopt;
+        value.text = std::move(*content);
+      } else {
+        value.type = StoredValue::Type::Other;
+        value.text = std::move(written);
+      }
+    } else {
+      return std::nullopt;
+    }
+    // A later line for the same name wins, as when the file is imported.
+    document.set(*currentKey, name, std::move(value));
+  }
+  return document;
+}
+
+}  // namespace platform::posix

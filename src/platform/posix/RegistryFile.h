@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::posix {
+
+// One value of the registry file.
+struct StoredValue {
+  enum class Type {
+    Text,   // REG_SZ
+    Dword,  // REG_DWORD
+    Other,  // any other type a hand-edited file may hold: kept as written, never read
+  };
+  Type type = Type::Text;
+  std::string text;  // the text, or for Other the written form after the '='
+  std::uint32_t dword = 0;
+};
+
+// The content of a registry export file of HKEY_CURRENT_USER, in file order. Key paths are
+// relative to HKEY_CURRENT_USER ("SOFTWARE\\Verrelune"); key paths and value names compare
+// without regard to ASCII case and keep the spelling they were first written with.
+class RegistryDocument {
+ public:
+  struct Value {
+    std::string name;
+    StoredValue value;
+  };
+  struct Key {
+    std::string path;
+    std::vector<Value> values;
+  };
+
+  bool hasKey(const std::string& path) const;
+  // Adds the key when it is missing.
+  Key& obtainKey(const std::string& path);
+  const StoredValue* find(const std::string& path, const std::string& name) const;
+  void set(const std::string& path, const std::string& name, StoredValue value);
+
+  const std::vector<Key>& keys() const { return keys_; }
+
+  // The file text: "REGEDIT4", then one [HKEY_CURRENT_USER\path] section per key.
+  std::string serialize() const;
+  // Nothing when the text is not a registry file this program can read back whole.
+  static std::optional<RegistryDocument> parse(const std::string& text);
+
+ private:
+  const Key* findKey(const std::string& path) const;
+  std::vector<Key> keys_;
+};
+
+// Whether a key path or value name can be stored in the file at all: the format is line-based,
+// so names may not hold line breaks or other control bytes.
+bool isStorableName(const std::string& name);
+
+// Key paths and value names compare without regard to ASCII case.
+bool sameRegistryName(std::string_view a, std::string_view b);
+
+}  // namespace platform::posix

@@ -1,0 +1,260 @@
+#include "platform/posix/FileRegistry.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TempEnvironment.h"
+
+using platform::ERegistryException;
+using platform::kCleDemarrage;
+using platform::kCleDossiersShell;
+using platform::kCleProgramme;
+using platform::posix::FileRegistry;
+
+namespace {
+
+class FileRegistryTest : public testing::Test {
+ protected:
+  // A fresh object for each use, as a restarted program would have.
+  static FileRegistry registry() { return FileRegistry(); }
+
+  static void writeText(const std::string& name, const std::string& value) {
+    auto key = registry().openKey(kCleProgramme, true);
+    ASSERT_TRUE(key);
+    key->writeText(name, value);
+  }
+
+  static std::optional<std::string> readText(const std::string& name) {
+    auto key = registry().openKey(kCleProgramme, false);
+    return key ? key->readText(name) : std::nullopt;
+  }
+
+  TempEnvironment env;
+};
+
+TEST_F(FileRegistryTest, KeepsTypedValuesInTheFile) {
+  auto key = registry().openKey(kCleProgramme, true);
+  ASSERT_TRUE(key);
+  key->writeText("RepertoireRacineDuScan", "/home/ana/Images/");
+  key->writeDword("EditFreqDuree", 30);
+  key->writeDword("editfreqduree", 0xFFFFFFFF);
+
+  auto again = registry().openKey("software\\VERRELUNE", false);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->readText("repertoireracineduscan"), "/home/ana/Images/");
+  EXPECT_EQ(again->readDword("EditFreqDuree"), 0xFFFFFFFFu);
+  EXPECT_EQ(again->readDword("RepertoireRacineDuScan"), std::nullopt);
+  EXPECT_EQ(again->readText("EditFreqDuree"), std::nullopt);
+  EXPECT_EQ(again->readText("Absent"), std::nullopt);
+
+  EXPECT_EQ(TempEnvironment::read(env.registryFile()),
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n"
+            "\"RepertoireRacineDuScan\"=\"/home/ana/Images/\"\n"
+            "\"EditFreqDuree\"=dword:ffffffff\n");
+}
+
+TEST_F(FileRegistryTest, OpeningWithCreationMakesALastingKey) {
+  EXPECT_FALSE(registry().openKey(kCleProgramme, false));
+  EXPECT_TRUE(registry().openKey(kCleProgramme, true));
+  EXPECT_TRUE(registry().openKey(kCleProgramme, false));
+}
+
+TEST_F(FileRegistryTest, AnOpenedKeySeesWhatAnotherInstanceWrote) {
+  writeText("WallPaperActuel", "/a.png");
+  FileRegistry first;
+  auto key = first.openKey(kCleProgramme, false);
+  writeText("WallPaperActuel", "/b.png");
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/b.png");
+}
+
+TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceKeepEachOthersValues) {
+  constexpr int kValuesPerProcess = 40;
+  pid_t children[2];
+  for (int child = 0; child < 2; ++child) {
+    children[child] = fork();
+    ASSERT_GE(children[child], 0);
+    if (children[child] == 0) {
+      int status = 0;
+      try {
+        FileRegistry own;
+        for (int i = 0; i < kValuesPerProcess; ++i)
+          own.openKey(kCleProgramme, true)
+              ->writeDword("P" + std::to_string(child) + "-" + std::to_string(i),
+                           static_cast<std::uint32_t>(i));
+      } catch (...) {
+        status = 1;
+      }
+      _exit(status);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  auto key = registry().openKey(kCleProgramme, false);
+  ASSERT_TRUE(key);
+  for (int child = 0; child < 2; ++child)
+    for (int i = 0; i < kValuesPerProcess; ++i)
+      EXPECT_EQ(key->readDword("P" + std::to_string(child) + "-" + std::to_string(i)),
+                static_cast<std::uint32_t>(i));
+}
+
+TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndSettingsStartAgain) {
+  const std::string garbage = "not a registry file\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n";
+  TempEnvironment::write(env.registryFile(), garbage);
+
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(registry().openKey(kCleProgramme, false));
+  auto key = registry().openKey(kCleProgramme, true);
+  ASSERT_TRUE(key);
+  key->writeDword("CheckChgtTousLes", 1);
+  const std::string said = testing::internal::GetCapturedStderr();
+
+  EXPECT_EQ(TempEnvironment::read(env.registryFile().string() + ".corrupt"), garbage);
+  EXPECT_EQ(key->readDword("CheckChgtTousLes"), 1u);
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find(env.registryFile().string()), std::string::npos) << said;
+}
+
+// The ways a write can fail once a good file is in place.
+enum class Failure { TemporaryFileBlocked, DiskFull };
+
+class FileRegistryWriteFailure : public FileRegistryTest,
+                                 public testing::WithParamInterface<Failure> {};
+
+TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
+  writeText("WallPaperActuel", "/ancien.png");
+  const std::string before = TempEnvironment::read(env.registryFile());
+  const std::filesystem::path temp = env.registryFile().string() + ".tmp";
+
+  rlimit oldLimit{};
+  getrlimit(RLIMIT_FSIZE, &oldLimit);
+  const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  if (GetParam() == Failure::TemporaryFileBlocked) {
+    std::filesystem::create_directory(temp);
+  } else {
+    rlimit small = oldLimit;
+    small.rlim_cur = 512;
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+
+  auto key = registry().openKey(kCleProgramme, false);
+  ASSERT_TRUE(key);
+  try {
+    key->writeText("WallPaperActuel", std::string(2000, 'x'));
+    ADD_FAILURE() << "the write did not fail";
+  } catch (const ERegistryException& error) {
+    EXPECT_STREQ(error.what(), "Echec à la définition des données pour 'WallPaperActuel'");
+  }
+  setrlimit(RLIMIT_FSIZE, &oldLimit);
+  signal(SIGXFSZ, oldSignal);
+
+  EXPECT_EQ(TempEnvironment::read(env.registryFile()), before);
+  EXPECT_EQ(readText("WallPaperActuel"), "/ancien.png");
+  if (GetParam() == Failure::DiskFull) {
+    EXPECT_FALSE(std::filesystem::exists(temp));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, FileRegistryWriteFailure,
+                         testing::Values(Failure::TemporaryFileBlocked, Failure::DiskFull));
+
+TEST_F(FileRegistryTest, WriteFailsWhenTheFolderCannotBeMade) {
+  TempEnvironment::write(env.config() / "verrelune", "a file where the folder should be");
+  EXPECT_FALSE(registry().openKey(kCleProgramme, true));
+  // A key opened before the folder went away reports the failed write.
+  std::filesystem::remove(env.config() / "verrelune");
+  auto key = registry().openKey(kCleProgramme, true);
+  ASSERT_TRUE(key);
+  std::filesystem::remove_all(env.config() / "verrelune");
+  TempEnvironment::write(env.config() / "verrelune", "blocked");
+  EXPECT_THROW(key->writeDword("EditFreqDuree", 30), ERegistryException);
+}
+
+TEST_F(FileRegistryTest, TemporaryFileLeftByACrashIsIgnored) {
+  writeText("WallPaperActuel", "/avant.png");
+  const std::filesystem::path temp = env.registryFile().string() + ".tmp";
+  TempEnvironment::write(temp, "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n\"Wall");
+
+  EXPECT_EQ(readText("WallPaperActuel"), "/avant.png");
+  writeText("ComboFreqTemps", "2");
+  EXPECT_EQ(readText("WallPaperActuel"), "/avant.png");
+  EXPECT_EQ(readText("ComboFreqTemps"), "2");
+  EXPECT_FALSE(std::filesystem::exists(temp));
+}
+
+TEST_F(FileRegistryTest, AwkwardTextSurvivesTheFile) {
+  std::string bytes;
+  for (int c = 1; c < 256; ++c) bytes += static_cast<char>(c);
+  writeText("WallPaperActuel", bytes);
+  EXPECT_EQ(readText("WallPaperActuel"), bytes);
+}
+
+TEST_F(FileRegistryTest, RunKeyIsTheAutostartEntry) {
+  auto run = registry().openKey(kCleDemarrage, false);
+  ASSERT_TRUE(run);
+  EXPECT_TRUE(std::filesystem::is_directory(env.config() / "autostart"));
+  EXPECT_EQ(run->readText("Verrelune"), std::nullopt);
+
+  const std::string commandLine = "\"/home/ana/mes progs/100%/verrelune\" /background";
+  run->writeText("Verrelune", commandLine);
+  const std::string entry = TempEnvironment::read(env.config() / "autostart" / "verrelune.desktop");
+  EXPECT_NE(entry.find("Exec=\"/home/ana/mes progs/100%%/verrelune\" /background\n"),
+            std::string::npos);
+  EXPECT_EQ(std::filesystem::status(env.config() / "autostart" / "verrelune.desktop").permissions(),
+            std::filesystem::perms(0644));
+  EXPECT_EQ(registry().openKey(kCleDemarrage, false)->readText("VERRELUNE"), commandLine);
+  // No temporary file stays behind in a folder the session reads at log-in.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.config() / "autostart"),
+                          std::filesystem::directory_iterator()),
+            1);
+
+  // Other programs' Run values are ordinary values.
+  run->writeText("Autre", "x");
+  EXPECT_EQ(registry().openKey(kCleDemarrage, false)->readText("Autre"), "x");
+  EXPECT_THROW(run->writeDword("Verrelune", 1), ERegistryException);
+}
+
+TEST_F(FileRegistryTest, RunKeyDoesNotOpenWhenTheAutostartFolderCannotBeMade) {
+  TempEnvironment::write(env.config() / "autostart", "not a folder");
+  EXPECT_FALSE(registry().openKey(kCleDemarrage, false));
+}
+
+TEST_F(FileRegistryTest, ShellFoldersComeFromTheXdgFolders) {
+  auto shell = registry().openKey(kCleDossiersShell, false);
+  ASSERT_TRUE(shell);
+  EXPECT_EQ(shell->readText("AppData"), env.data().string());
+  EXPECT_EQ(shell->readText("my pictures"), (env.home() / "Pictures").string());
+  EXPECT_EQ(shell->readText("Desktop"), std::nullopt);
+  EXPECT_THROW(shell->writeText("AppData", "/x"), ERegistryException);
+
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(registry().openKey(kCleDossiersShell, false)->readText("AppData"),
+            (env.home() / ".local/share").string());
+}
+
+TEST_F(FileRegistryTest, PicturesFolderFollowsUserDirs) {
+  const struct {
+    const char* line;
+    std::string expected;
+  } cases[] = {
+      {"XDG_PICTURES_DIR=\"$HOME/Mes Images\"", (env.home() / "Mes Images").string()},
+      {"# comment\nXDG_PICTURES_DIR=\"/srv/photos/\"\n", "/srv/photos"},
+      {"XDG_PICTURES_DIR=\"$HOME/a\"\nXDG_PICTURES_DIR=\"$HOME/b\\\"q\\\"\"", (env.home() / "b\"q\"").string()},
+      {"XDG_DESKTOP_DIR=\"$HOME/Bureau\"", (env.home() / "Pictures").string()},
+      {"XDG_PICTURES_DIR=\"relative\"", (env.home() / "Pictures").string()},
+  };
+  for (const auto& c : cases) {
+    TempEnvironment::write(env.config() / "user-dirs.dirs", c.line);
+    EXPECT_EQ(registry().openKey(kCleDossiersShell, false)->readText("My Pictures"), c.expected)
+        << c.line;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include "platform/posix/RegistryFile.h"
+
+#include <gtest/gtest.h>
+
+using platform::posix::RegistryDocument;
+using platform::posix::StoredValue;
+
+namespace {
+
+StoredValue text(std::string value) {
+  StoredValue stored;
+  stored.text = std::move(value);
+  return stored;
+}
+
+StoredValue dword(std::uint32_t value) {
+  StoredValue stored;
+  stored.type = StoredValue::Type::Dword;
+  stored.dword = value;
+  return stored;
+}
+
+TEST(RegistryFile, WritesTheExportFormat) {
+  RegistryDocument document;
+  document.set("SOFTWARE\\Verrelune", "RepertoireRacineDuScan", text("C:\\Images \"a\"\\"));
+  document.set("SOFTWARE\\Verrelune", "EditFreqDuree", dword(30));
+  document.set("Control Panel\\Desktop", "", text("x"));
+  EXPECT_EQ(document.serialize(),
+            "REGEDIT4\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n"
+            "\"RepertoireRacineDuScan\"=\"C:\\\\Images \\\"a\\\"\\\\\"\n"
+            "\"EditFreqDuree\"=dword:0000001e\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+            "@=\"x\"\n");
+}
+
+TEST(RegistryFile, TextThatCannotBeQuotedIsWrittenInHexadecimal) {
+  RegistryDocument document;
+  document.set("K", "V", text("a\nb\xE9"));
+  EXPECT_NE(document.serialize().find("\"V\"=hex(1):61,0a,62,e9,00\n"), std::string::npos);
+}
+
+class RegistryFileRoundTrip : public testing::TestWithParam<std::string> {};
+
+TEST_P(RegistryFileRoundTrip, EveryByteButNulSurvives) {
+  RegistryDocument document;
+  document.set("SOFTWARE\\Verrelune", "Valeur", text(GetParam()));
+  document.set("SOFTWARE\\Verrelune", "Suivante", dword(0xFFFFFFFF));
+  const auto back = RegistryDocument::parse(document.serialize());
+  ASSERT_TRUE(back);
+  const StoredValue* value = back->find("software\\verrelune", "VALEUR");
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->type, StoredValue::Type::Text);
+  EXPECT_EQ(value->text, GetParam());
+  EXPECT_EQ(back->find("SOFTWARE\\Verrelune", "Suivante")->dword, 0xFFFFFFFFu);
+}
+
+std::string everyByteButNul() {
+  std::string bytes;
+  for (int c = 1; c < 256; ++c) bytes += static_cast<char>(c);
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RegistryFileRoundTrip,
+    testing::Values(std::string(), "/home/ana/Images/", "back\\slash\\\\", "\"quoted\"",
+                    "ends with backslash\\", "line\nbreak\r\n", "\xE9t\xE9 latin-1",
+                    "\xC3\xA9t\xC3\xA9 utf-8", "tab\there", "[HKEY_CURRENT_USER\\x]",
+                    "\"a\"=dword:00000001", everyByteButNul(), std::string(300, '\x01')));
+
+TEST(RegistryFile, ReadsWhatTheSystemEditorWrites) {
+  const auto document = RegistryDocument::parse(
+      "\xEF\xBB\xBFREGEDIT4\r\n"
+      "\r\n"
+      "; a comment\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Verrelune]\r\n"
+      "\"CheckChgtTousLes\"=dword:0000000A\r\n"
+      "\"Texte\"=hex(1):41,42,\\\r\n"
+      "  43,00\r\n"
+      "\"Binaire\"=hex:01,02,\\\r\n"
+      "  03\r\n"
+      "\"texte\"=\"later wins\"\r\n");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(document->find("SOFTWARE\\Verrelune", "CheckChgtTousLes")->dword, 10u);
+  EXPECT_EQ(document->find("SOFTWARE\\Verrelune", "Texte")->text, "later wins");
+  const StoredValue* binary = document->find("SOFTWARE\\Verrelune", "Binaire");
+  ASSERT_NE(binary, nullptr);
+  EXPECT_EQ(binary->type, StoredValue::Type::Other);
+  // A value of a type the program does not use is written back as it was.
+  EXPECT_NE(document->serialize().find("\"Binaire\"=hex:01,02,\\\n  03\n"), std::string::npos);
+  // The key keeps its first spelling.
+  EXPECT_EQ(document->keys().front().path, "Software\\Verrelune");
+}
+
+TEST(RegistryFile, EmptyFileHoldsNoSettings) {
+  const auto document = RegistryDocument::parse("\n\n");
+  ASSERT_TRUE(document);
+  EXPECT_TRUE(document->keys().empty());
+}
+
+class RegistryFileRejects : public testing::TestWithParam<const char*> {};
+
+TEST_P(RegistryFileRejects, TextThatIsNotARegistryFile) {
+  EXPECT_FALSE(RegistryDocument::parse(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, RegistryFileRejects,
+    testing::Values("garbage", "REGEDIT5\n",
+                    "REGEDIT4\n\"Name\"=\"value before any key\"\n",
+                    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USERX]\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"unterminated\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"bad \\escape\"\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"x\" trailing\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:123456789\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:xyz\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):41,42\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):41,00,42,00\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):4g,00\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):41,\\\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"\n",
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\nstray line\n"));
+
+}  // namespace
