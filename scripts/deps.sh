@@ -28,3 +28,16 @@ verrelune_install_missing() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
 }
+
+# The date and language tests read real regional settings; make the few they use.
+verrelune_make_locales() {
+  local sudo=() name
+  [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null && sudo=(sudo)
+  verrelune_install_missing locales || return 0
+  for name in fr_FR en_US de_DE; do
+    if ! locale -a 2>/dev/null | grep -qix "${name}.utf8"; then
+      "${sudo[@]}" localedef -i "$name" -f UTF-8 "${name}.UTF-8" 2>/dev/null ||
+        echo "Could not make the ${name}.UTF-8 locale; the tests that need it are skipped." >&2
+    fi
+  done
+}

@@ -1,0 +1,167 @@
+// The real program, started as a user starts it, in a home folder of its own.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string Lire(const fs::path& chemin) {
+  std::ifstream fichier(chemin, std::ios::binary);
+  std::stringstream contenu;
+  contenu << fichier.rdbuf();
+  return contenu.str();
+}
+
+class Demarrage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    racine_ = fs::temp_directory_path() /
+              ("verrelune-start-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(racine_);
+    fs::create_directories(racine_ / "home/Pictures");
+    fs::create_directories(racine_ / "run");
+    fs::permissions(racine_ / "run", fs::perms::owner_all);
+  }
+  void TearDown() override {
+    for (pid_t pid : lances_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+    fs::remove_all(racine_);
+  }
+
+  // Starts `programme` with `arguments`; stdout and stderr go to files of the test folder.
+  pid_t lancer(const fs::path& programme, std::vector<std::string> arguments = {},
+               bool avecAffichage = true) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const std::string home = (racine_ / "home").string();
+      ::setenv("HOME", home.c_str(), 1);
+      ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+      ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+      ::setenv("XDG_RUNTIME_DIR", (racine_ / "run").c_str(), 1);
+      ::setenv("LANG", "en_US.UTF-8", 1);
+      ::unsetenv("LC_ALL");
+      if (!avecAffichage) {
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
+      }
+      std::freopen((racine_ / "stdout").c_str(), "w", stdout);
+      std::freopen((racine_ / "stderr").c_str(), "w", stderr);
+      std::vector<char*> argv{const_cast<char*>(programme.c_str())};
+      for (auto& a : arguments) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(programme.c_str(), argv.data());
+      std::_Exit(127);
+    }
+    lances_.push_back(pid);
+    return pid;
+  }
+
+  // The exit status, or -1 while the process still runs after `delai`.
+  int attendre(pid_t pid, std::chrono::milliseconds delai) {
+    const auto fin = std::chrono::steady_clock::now() + delai;
+    do {
+      int etat = 0;
+      if (::waitpid(pid, &etat, WNOHANG) == pid) {
+        lances_.erase(std::remove(lances_.begin(), lances_.end(), pid), lances_.end());
+        return WIFEXITED(etat) ? WEXITSTATUS(etat) : 128 + WTERMSIG(etat);
+      }
+      std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < fin);
+    return -1;
+  }
+
+  bool attendreFichier(const fs::path& chemin, std::chrono::milliseconds delai) {
+    const auto fin = std::chrono::steady_clock::now() + delai;
+    while (!fs::exists(chemin)) {
+      if (std::chrono::steady_clock::now() > fin) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+    return true;
+  }
+
+  fs::path registre() const { return racine_ / "home/.config/verrelune/registry.reg"; }
+
+  fs::path racine_;
+  std::vector<pid_t> lances_;
+};
+
+const fs::path kProgramme = VERRELUNE_PROGRAM;
+
+TEST_F(Demarrage, FirstStartWritesTheDefaultsAndTheAutostartEntry) {
+  const pid_t pid = lancer(kProgramme);
+  ASSERT_TRUE(attendreFichier(registre(), 20s));
+  // The last of the five settings is written by the same creation step; give it its moment.
+  std::string contenu;
+  for (int essai = 0; essai < 100 && contenu.find("ComboFreqTemps") == std::string::npos; ++essai) {
+    std::this_thread::sleep_for(50ms);
+    contenu = Lire(registre());
+  }
+  const std::string pictures = (racine_ / "home/Pictures/").string();
+  EXPECT_NE(contenu.find("\"RepertoireRacineDuScan\"=\"" + pictures + "\""), std::string::npos) << contenu;
+  EXPECT_NE(contenu.find("\"CheckChgtDemarrage\"=dword:00000001"), std::string::npos) << contenu;
+  EXPECT_NE(contenu.find("\"CheckChgtTousLes\"=dword:00000001"), std::string::npos) << contenu;
+  EXPECT_NE(contenu.find("\"EditFreqDuree\"=dword:0000001e"), std::string::npos) << contenu;
+  EXPECT_NE(contenu.find("\"ComboFreqTemps\"=dword:00000001"), std::string::npos) << contenu;
+  const std::string entree = Lire(racine_ / "home/.config/autostart/verrelune.desktop");
+  EXPECT_NE(entree.find("Exec=\"" + fs::canonical(kProgramme).string() + "\" /background"),
+            std::string::npos)
+      << entree;
+
+  // SIGTERM ends it as Quit does.
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(attendre(pid, 10s), 0);
+}
+
+TEST_F(Demarrage, ASecondStartOfTheSameFileEndsAtOnceAndACopyRunsBeside) {
+  const pid_t premier = lancer(kProgramme, {"/background"});
+  ASSERT_TRUE(attendreFichier(registre(), 20s));
+  EXPECT_EQ(attendre(lancer(kProgramme), 10s), 0);
+  EXPECT_EQ(attendre(premier, 0ms), -1);
+
+  const fs::path copie = racine_ / "verrelune-copy";
+  fs::copy_file(kProgramme, copie);
+  const pid_t autre = lancer(copie, {"/background"});
+  EXPECT_EQ(attendre(autre, 1500ms), -1) << "the copy should keep running";
+  ::kill(autre, SIGTERM);
+  ::kill(premier, SIGTERM);
+  EXPECT_EQ(attendre(autre, 10s), 0);
+  EXPECT_EQ(attendre(premier, 10s), 0);
+}
+
+TEST_F(Demarrage, WithoutADisplayItSaysSoInOneLineAndFails) {
+  const int code = attendre(lancer(kProgramme, {}, false), 10s);
+  EXPECT_NE(code, 0);
+  EXPECT_LT(code, 128) << "ended by a signal";
+  const std::string erreur = Lire(racine_ / "stderr");
+  EXPECT_NE(erreur.find("display"), std::string::npos) << erreur;
+  EXPECT_EQ(std::count(erreur.begin(), erreur.end(), '\n'), 1) << erreur;
+}
+
+TEST_F(Demarrage, HelpAndVersionAnswerWithoutStarting) {
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--help"}, false), 10s), 0);
+  EXPECT_NE(Lire(racine_ / "stdout").find("/background"), std::string::npos);
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--version"}, false), 10s), 0);
+  EXPECT_EQ(Lire(racine_ / "stdout").rfind("Verrelune ", 0), 0u);
+  EXPECT_FALSE(fs::exists(registre()));
+}
+
+}  // namespace
