@@ -24,6 +24,14 @@ class TBitmap : public TGraphic {
  public:
   TBitmap() = default;
   TBitmap(PixelLayout layout, int width, int height);
+  // Moving takes the raster; the source is left empty.
+  TBitmap(TBitmap&& other) noexcept { SwapRaster(other); }
+  TBitmap& operator=(TBitmap&& other) noexcept {
+    TBitmap taken;
+    taken.SwapRaster(other);
+    SwapRaster(taken);
+    return *this;
+  }
 
   static const TGraphicClass& Class();
   VERRELUNE_GRAPHIC_CLASS_TYPE

@@ -8,7 +8,7 @@ const TGraphicClass& TGraphic::Class() {
 }
 
 void TGraphic::ReadPictureFile(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadPictureFileBytes(path);
-  TPictureStream stream(bytes);
+  const TFileBytes file = ReadPictureFileBytes(path);
+  TPictureStream stream(file.Bytes());
   ReadPictureStream(stream);
 }

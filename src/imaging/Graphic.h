@@ -75,6 +75,6 @@ class TGraphic {
   virtual void AssignTo(TBitmap& target) = 0;
 };
 
-// Registry class for the root itself, and the usual body of ClassType() in every kind.
+// The body of ClassType() in every concrete kind: its own static descriptor.
 #define VERRELUNE_GRAPHIC_CLASS_TYPE \
   const TGraphicClass& ClassType() const override { return Class(); }

@@ -80,7 +80,7 @@ struct FileCloser {
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadPictureFileBytes(const std::string& path) {
+TFileBytes ReadPictureFileBytes(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) ThrowOpenError(path, errno);
   // The size the file system reports is only a hint for the first read: the file may be a
@@ -94,18 +94,19 @@ std::vector<std::uint8_t> ReadPictureFileBytes(const std::string& path) {
     }
   }
   std::rewind(file.get());
-  std::vector<std::uint8_t> bytes;
-  std::size_t used = 0;
+  TFileBytes bytes;
+  bytes.data_ = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
   for (;;) {
-    bytes.resize(capacity);
-    used += std::fread(bytes.data() + used, 1, capacity - used, file.get());
-    if (used < capacity) {
+    bytes.size_ += std::fread(bytes.data_.get() + bytes.size_, 1, capacity - bytes.size_, file.get());
+    if (bytes.size_ < capacity) {
       if (std::ferror(file.get())) ThrowOpenError(path, errno ? errno : EIO);
       break;
     }
     if (capacity > kMaxPictureFileBytes) ThrowTooBig(path);
+    auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity * 2);
+    std::memcpy(larger.get(), bytes.data_.get(), bytes.size_);
+    bytes.data_ = std::move(larger);
     capacity *= 2;
   }
-  bytes.resize(used);
   return bytes;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -57,6 +58,18 @@ class TPictureStream {
   std::uint64_t position_ = 0;
 };
 
-// The whole content of a file, opened for reading only. Raises EFOpenError when it cannot be
-// opened or read, and EPictureTooLarge beyond kMaxPictureFileBytes.
-std::vector<std::uint8_t> ReadPictureFileBytes(const std::string& path);
+// The whole content of a file.
+class TFileBytes {
+ public:
+  std::span<const std::uint8_t> Bytes() const { return {data_.get(), size_}; }
+
+ private:
+  friend TFileBytes ReadPictureFileBytes(const std::string& path);
+  // Not value-initialised: every byte handed out has been read from the file.
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::size_t size_ = 0;
+};
+
+// Reads a file opened for reading only. Raises EFOpenError when it cannot be opened or read,
+// or is larger than kMaxPictureFileBytes.
+TFileBytes ReadPictureFileBytes(const std::string& path);

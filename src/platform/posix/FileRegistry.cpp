@@ -63,7 +63,7 @@ struct FileRegistry::Store {
   void reportUnreadable(bool movedAside) const {
     if (movedAside) {
       std::fprintf(stderr,
-                   "Verrelune: the settings file %s could not be read; it was kept as %s and "
+                   "verrelune: the settings file %s could not be read; it was kept as %s and "
                    "the settings start again from their defaults.\n",
                    file.c_str(), corruptFile.c_str());
       return;
@@ -73,7 +73,7 @@ struct FileRegistry::Store {
     if (said) return;
     said = true;
     std::fprintf(stderr,
-                 "Verrelune: the settings file %s could not be read and could not be moved "
+                 "verrelune: the settings file %s could not be read and could not be moved "
                  "aside; the settings start from their defaults.\n",
                  file.c_str());
   }

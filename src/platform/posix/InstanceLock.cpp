@@ -24,7 +24,7 @@ std::optional<InstanceLock> InstanceLock::tryAcquire(const std::string& programF
   // O_NOFOLLOW: in a shared /tmp another user could plant a link in the lock's place.
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
-    std::fprintf(stderr, "Verrelune: cannot open the instance lock %s (%s); running unguarded.\n",
+    std::fprintf(stderr, "verrelune: cannot open the instance lock %s (%s); running unguarded.\n",
                  path.c_str(), std::strerror(errno));
     return InstanceLock(-1);
   }
@@ -33,7 +33,7 @@ std::optional<InstanceLock> InstanceLock::tryAcquire(const std::string& programF
     const int error = errno;
     ::close(fd);
     if (error == EWOULDBLOCK) return std::nullopt;
-    std::fprintf(stderr, "Verrelune: cannot lock %s (%s); running unguarded.\n", path.c_str(),
+    std::fprintf(stderr, "verrelune: cannot lock %s (%s); running unguarded.\n", path.c_str(),
                  std::strerror(error));
     return InstanceLock(-1);
   }
