@@ -4,8 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
-#include "app/Chemins.h"
-#include "app/Conversions.h"
+#include "wallpaper/Chemins.h"
+#include "wallpaper/Conversions.h"
 
 namespace {
 
@@ -57,6 +57,7 @@ TForm1::TForm1(MainView& vue, OperationsWallpaper& moteur, ServicesPlateforme se
       timerInitialisation_(services.minuteries.createTimer()),
       timerChangerWallpaper_(services.minuteries.createTimer()),
       timerAntiDisparition_(services.minuteries.createTimer()) {
+  moteur_.attacher(*this, *timerChangerWallpaper_, reglages_);
   timerInitialisation_->setInterval(kIntervalleInitialisation);
   timerInitialisation_->setOnTimer([this] { Executer([this] { TimerInitialisationTimer(); }); });
   timerChangerWallpaper_->setInterval(0);
@@ -95,7 +96,7 @@ void TForm1::FormCreate() {
   creationEnCours_ = true;
   erreurCreationSignalee_ = false;
 
-  aleatoire_.seed(static_cast<std::mt19937::result_type>(
+  Aleatoire.seed(static_cast<std::mt19937::result_type>(
       services_.horloge.now().time_since_epoch().count()));
   EtapeCreation([this] { reglages_.InscrireDemarrage(); });
 
@@ -130,8 +131,8 @@ void TForm1::FormCreate() {
   EtapeCreation([&] { ModifierCheckChgtTousLes(chgtTousLes); });
   EtapeCreation([&] { ModifierEditFreqDuree(std::to_string(duree)); });
   // A stored unit outside the list selects nothing, which makes the period 0.
-  comboFreqTemps_ = (unite >= 0 && unite < 4) ? unite : -1;
-  vue_.setIndexSelectionne(Controle::ComboFreqTemps, comboFreqTemps_);
+  ComboFreqTemps = (unite >= 0 && unite < 4) ? unite : -1;
+  vue_.setIndexSelectionne(Controle::ComboFreqTemps, ComboFreqTemps);
 
   EtapeCreation([this] { moteur_.InstallerWallpaper(OperationsWallpaper::kFondActuelSysteme, true); });
 
@@ -149,10 +150,10 @@ void TForm1::FormCreate() {
 void TForm1::TimerInitialisationTimer() {
   timerInitialisation_->setEnabled(false);
   moteur_.ScannerArborescence(false);
-  if (checkChgtDemarrage_ && moteur_.NombreImages() > 0)
+  if (CheckChgtDemarrage && moteur_.NombreImages() > 0)
     moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
   moteur_.CalculerTimerChangerWallpaperInterval();
-  timerChangerWallpaper_->setEnabled(checkChgtTousLes_);
+  timerChangerWallpaper_->setEnabled(CheckChgtTousLes);
   moteur_.CreerVignettes();
 }
 
@@ -175,7 +176,14 @@ void TForm1::FormDestroy() {
 
 void TForm1::BtnFermerClick() { ActiverPanic(); }
 
-void TForm1::BtnParcourirClick() { moteur_.ScannerArborescence(true); }
+void TForm1::BtnParcourirClick() {
+  Historique.clear();
+  for (Controle fleche : {Controle::ImgPrecedent1, Controle::ImgPrecedent2, Controle::ImgSuivant1,
+                          Controle::ImgSuivant2})
+    vue_.setVisible(fleche, false);
+  moteur_.ScannerArborescence(true);
+  moteur_.CreerVignettes();
+}
 
 void TForm1::MenuOuvrirClick() { DesactiverPanic(); }
 
@@ -257,51 +265,51 @@ void TForm1::TimerChangerWallpaperTimer() {
 }
 
 void TForm1::ModifierCheckChgtDemarrage(bool coche) {
-  if (coche == checkChgtDemarrage_) return;
-  checkChgtDemarrage_ = coche;
+  if (coche == CheckChgtDemarrage) return;
+  CheckChgtDemarrage = coche;
   vue_.setCoche(Controle::CheckChgtDemarrage, coche);
   CheckChgtDemarrageClick();
 }
 
 void TForm1::ModifierCheckChgtTousLes(bool coche) {
-  if (coche == checkChgtTousLes_) return;
-  checkChgtTousLes_ = coche;
+  if (coche == CheckChgtTousLes) return;
+  CheckChgtTousLes = coche;
   vue_.setCoche(Controle::CheckChgtTousLes, coche);
   CheckChgtTousLesClick();
 }
 
 void TForm1::ModifierEditFreqDuree(const std::string& texte) {
-  if (texte == editFreqDuree_) return;
-  editFreqDuree_ = texte;
+  if (texte == EditFreqDuree) return;
+  EditFreqDuree = texte;
   vue_.setTexte(Controle::EditFreqDuree, texte);
   EditFreqDureeChange();
 }
 
 void TForm1::ModifierComboFreqTemps(int index) {
-  if (index == comboFreqTemps_) return;
-  comboFreqTemps_ = index;
+  if (index == ComboFreqTemps) return;
+  ComboFreqTemps = index;
   vue_.setIndexSelectionne(Controle::ComboFreqTemps, index);
   ComboFreqTempsChange();
 }
 
 void TForm1::CheckChgtDemarrageClick() {
   reglages_.InscrireDemarrage();
-  reglages_.EcrireBooleen("CheckChgtDemarrage", checkChgtDemarrage_);
+  reglages_.EcrireBooleen("CheckChgtDemarrage", CheckChgtDemarrage);
 }
 
 void TForm1::CheckChgtTousLesClick() {
   reglages_.InscrireDemarrage();
-  reglages_.EcrireBooleen("CheckChgtTousLes", checkChgtTousLes_);
-  timerChangerWallpaper_->setEnabled(checkChgtTousLes_);
+  reglages_.EcrireBooleen("CheckChgtTousLes", CheckChgtTousLes);
+  timerChangerWallpaper_->setEnabled(CheckChgtTousLes);
 }
 
 void TForm1::EditFreqDureeChange() {
-  if (editFreqDuree_.empty()) {
+  if (EditFreqDuree.empty()) {
     ModifierEditFreqDuree("0");
     vue_.selectionnerTout(Controle::EditFreqDuree);
     services_.shell.beep();
   }
-  reglages_.EcrireEntier("EditFreqDuree", StrToInt(editFreqDuree_));
+  reglages_.EcrireEntier("EditFreqDuree", StrToInt(EditFreqDuree));
   moteur_.CalculerTimerChangerWallpaperInterval();
 }
 
@@ -312,6 +320,6 @@ void TForm1::EditFreqDureeKeyPress(char& caractere) {
 }
 
 void TForm1::ComboFreqTempsChange() {
-  reglages_.EcrireEntier("ComboFreqTemps", comboFreqTemps_);
+  reglages_.EcrireEntier("ComboFreqTemps", ComboFreqTemps);
   moteur_.CalculerTimerChangerWallpaperInterval();
 }

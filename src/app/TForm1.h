@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "app/Langue.h"
-#include "app/MainView.h"
+#include "wallpaper/EtatProgramme.h"
+#include "wallpaper/MainView.h"
 #include "app/Reglages.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
@@ -44,7 +44,7 @@ int LignesListeOuverte(int hauteurZoneTravail, int haut, int hauteurChamp, int h
 
 // The main window's logic and the program-wide state. Toolkit-free: the Qt window shows what
 // it is told through MainView and forwards its events to the handlers below.
-class TForm1 {
+class TForm1 : public EtatProgramme {
  public:
   TForm1(MainView& vue, OperationsWallpaper& moteur, ServicesPlateforme services,
          ParametresLancement lancement);
@@ -52,35 +52,15 @@ class TForm1 {
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
-  // Program-wide state.
+  // Program-wide state beyond what the engine shares.
   platform::TrayIconRecord IconeTray;
-  std::string DossierDonnees;
-  std::string DossierMesImages;
-  std::string RepertoireRacine;
-  std::string FichierWallpaper;
   LangueInterface Langue = LangueInterface::Francais;
-  std::string VignettesFaites;
-  bool ScanEnCours = false;
-  std::vector<std::string> Historique;
-  std::int32_t PositionHistorique = 0;
-  bool QuitterDemande = false;
-  std::string TexteChoixDossier;
-  std::string TexteErreur;
-  std::string TexteChanger;
-  std::string TexteInfoBulle;
-
-  // The schedule controls; they are the live copy of their settings.
-  bool CheckChgtDemarrage() const { return checkChgtDemarrage_; }
-  bool CheckChgtTousLes() const { return checkChgtTousLes_; }
-  const std::string& EditFreqDuree() const { return editFreqDuree_; }
-  int ComboFreqTemps() const { return comboFreqTemps_; }
 
   platform::Timer& TimerInitialisation() { return *timerInitialisation_; }
   platform::Timer& TimerChangerWallpaper() { return *timerChangerWallpaper_; }
   platform::Timer& TimerAntiDisparition() { return *timerAntiDisparition_; }
 
   Reglages& reglages() { return reglages_; }
-  std::mt19937& aleatoire() { return aleatoire_; }
 
   // Life of the window.
   void FormCreate();
@@ -133,16 +113,10 @@ class TForm1 {
   ServicesPlateforme services_;
   ParametresLancement lancement_;
   Reglages reglages_;
-  std::mt19937 aleatoire_;
 
   std::unique_ptr<platform::Timer> timerInitialisation_;
   std::unique_ptr<platform::Timer> timerChangerWallpaper_;
   std::unique_ptr<platform::Timer> timerAntiDisparition_;
-
-  bool checkChgtDemarrage_ = false;
-  bool checkChgtTousLes_ = false;
-  std::string editFreqDuree_;
-  int comboFreqTemps_ = -1;
 
   bool creationEnCours_ = false;
   bool erreurCreationSignalee_ = false;

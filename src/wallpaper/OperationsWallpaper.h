@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#include "platform/Timer.h"
+#include "wallpaper/AccesReglages.h"
+#include "wallpaper/EtatProgramme.h"
+
 // The wallpaper engine as the window sees it: the folder scan, the installer, the change
 // schedule and the thumbnails.
 class OperationsWallpaper {
@@ -11,6 +15,11 @@ class OperationsWallpaper {
   // Installer index codes.
   static constexpr int kHasard = -8;           // a random picture other than the current one
   static constexpr int kFondActuelSysteme = -9;  // show the current system wallpaper only
+
+  // Gives the engine the program's state, its change timer and its settings, once, as the
+  // window is made.
+  virtual void attacher(EtatProgramme& etat, platform::Timer& timerChangerWallpaper,
+                        AccesReglages& reglages) = 0;
 
   // Scans the catalogue from the root folder; with `demanderDossier` the user picks it first.
   virtual void ScannerArborescence(bool demanderDossier) = 0;

@@ -128,7 +128,7 @@ TEST_F(TForm1Test, NoStartUpChangeWithAnEmptyCatalogueOrTheBoxUnticked) {
   autre.FormCreate();
   minuteries.advance(1ms);
   EXPECT_EQ(std::count(journal.begin(), journal.end(), "InstallerWallpaper(-8,true)"), 0);
-  EXPECT_FALSE(autre.CheckChgtDemarrage());
+  EXPECT_FALSE(autre.CheckChgtDemarrage);
   EXPECT_FALSE(autre.TimerChangerWallpaper().enabled());
   // A box whose stored value is false is never changed, so its handler wrote nothing back.
   EXPECT_EQ(autreVue.coches.count(Controle::CheckChgtTousLes), 0u);
@@ -154,7 +154,7 @@ TEST_F(TForm1Test, MistypedOrOutOfRangeSettingsAreRepairedOrSelectNothing) {
   creer();
   EXPECT_EQ(valeur("EditFreqDuree"), RegistryValue::ofDword(30));
   EXPECT_EQ(vue.textes[Controle::EditFreqDuree], "30");
-  EXPECT_EQ(form->ComboFreqTemps(), -1);
+  EXPECT_EQ(form->ComboFreqTemps, -1);
   EXPECT_EQ(vue.selections[Controle::ComboFreqTemps], -1);
 }
 
@@ -166,9 +166,9 @@ TEST_F(TForm1Test, AnUnwritableRegistryIsReportedOnceAndTheProgramStillGetsItsIc
   EXPECT_TRUE(tray.present);
   EXPECT_TRUE(vue.visible);
   EXPECT_TRUE(form->TimerInitialisation().enabled());
-  EXPECT_TRUE(form->CheckChgtDemarrage());
-  EXPECT_EQ(form->EditFreqDuree(), "30");
-  EXPECT_EQ(form->ComboFreqTemps(), 1);
+  EXPECT_TRUE(form->CheckChgtDemarrage);
+  EXPECT_EQ(form->EditFreqDuree, "30");
+  EXPECT_EQ(form->ComboFreqTemps, 1);
 }
 
 TEST_F(TForm1Test, TrayIconCarriesTheTipAndIsSentAgainEveryThirtyMinutes) {
@@ -290,7 +290,7 @@ TEST_F(TForm1Test, DurationFieldFiltersKeysAndNeverStaysEmpty) {
   EXPECT_EQ(shell.bips, 1);
 
   form->ModifierEditFreqDuree("");
-  EXPECT_EQ(form->EditFreqDuree(), "0");
+  EXPECT_EQ(form->EditFreqDuree, "0");
   EXPECT_EQ(vue.textes[Controle::EditFreqDuree], "0");
   EXPECT_EQ(vue.toutSelectionne, std::vector<Controle>{Controle::EditFreqDuree});
   EXPECT_EQ(shell.bips, 2);

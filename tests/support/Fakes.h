@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MainView.h"
+#include "wallpaper/MainView.h"
 #include "platform/Timer.h"
 #include "platform/TrayIcon.h"
 #include "platform/Ui.h"
@@ -91,6 +91,26 @@ class RecordingView : public MainView {
   bool termine = false;
   std::vector<std::string> journal;
   std::function<void()> surFermeture;
+
+  void viderListeImages() override { liste.clear(); }
+  void ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) override {
+    liste.insert(liste.end(), catalogue.begin() + static_cast<std::ptrdiff_t>(debut), catalogue.end());
+    ++ajouts;
+  }
+  void setCurseurAttente(bool attente) override { curseurAttente = attente; }
+  // Six pixels a character, as a narrow interface font.
+  int largeurTexte(const std::string& texte) override { return 6 * static_cast<int>(texte.size()); }
+  int largeurControle(Controle) override { return 185; }
+  std::optional<std::string> choisirDossier(const std::string& titre, const std::string& depart) override {
+    dialogues.push_back(titre + "|" + depart);
+    return reponseDossier;
+  }
+
+  std::vector<std::string> liste;
+  int ajouts = 0;
+  bool curseurAttente = false;
+  std::vector<std::string> dialogues;
+  std::optional<std::string> reponseDossier;
 };
 
 // The engine's operations, written down in the order they are called.
@@ -108,6 +128,8 @@ class RecordingEngine : public OperationsWallpaper {
     journal_.push_back("CalculerTimerChangerWallpaperInterval");
   }
   void CreerVignettes() override { journal_.push_back("CreerVignettes"); }
+  void attacher(EtatProgramme&, platform::Timer&, AccesReglages&) override { attache = true; }
+  bool attache = false;
   int NombreImages() const override { return nombreImages; }
   int nombreImages = 0;
 

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -278,6 +280,8 @@ void MainWindow::setTexte(Controle c, const std::string& texte) {
   if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(q);
     AjusterALaLargeur(label);
+  } else if (c == Controle::BtnParcourir) {
+    static_cast<QPushButton*>(w)->setText(QFile::decodeName(QByteArray::fromStdString(texte)));
   } else if (auto* bouton = qobject_cast<QAbstractButton*>(w)) {
     bouton->setText(q);
     AjusterALaLargeur(bouton);
@@ -359,6 +363,42 @@ bool MainWindow::fenetreVisible() const { return isVisible(); }
 void MainWindow::demanderFermeture() { close(); }
 
 void MainWindow::terminerProgramme() { QCoreApplication::quit(); }
+
+void MainWindow::viderListeImages() { comboWallpaper_->clear(); }
+
+void MainWindow::ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) {
+  const QSignalBlocker bloque(comboWallpaper_);
+  for (std::size_t i = debut; i < catalogue.size(); ++i) {
+    const QByteArray octets = QByteArray::fromStdString(catalogue[i]);
+    comboWallpaper_->addItem(QFile::decodeName(octets), octets);
+  }
+}
+
+void MainWindow::setCurseurAttente(bool attente) {
+  if (attente) {
+    setCursor(Qt::WaitCursor);
+  } else {
+    unsetCursor();
+  }
+}
+
+int MainWindow::largeurTexte(const std::string& texte) {
+  return fontMetrics().horizontalAdvance(QFile::decodeName(QByteArray::fromStdString(texte)));
+}
+
+int MainWindow::largeurControle(Controle c) {
+  QWidget* w = controle(c);
+  return w ? w->width() : 0;
+}
+
+std::optional<std::string> MainWindow::choisirDossier(const std::string& titre,
+                                                      const std::string& depart) {
+  const QString choix = QFileDialog::getExistingDirectory(
+      this, Texte(titre), QFile::decodeName(QByteArray::fromStdString(depart)),
+      QFileDialog::ShowDirsOnly);
+  if (choix.isEmpty()) return std::nullopt;
+  return QFile::encodeName(choix).toStdString();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!form_) return QDialog::closeEvent(event);

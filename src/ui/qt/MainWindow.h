@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <map>
 
-#include "app/MainView.h"
+#include "wallpaper/MainView.h"
 
 class QAction;
 class QCheckBox;
@@ -51,6 +51,13 @@ class MainWindow : public QDialog, public MainView {
   bool fenetreVisible() const override;
   void demanderFermeture() override;
   void terminerProgramme() override;
+  void viderListeImages() override;
+  void ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) override;
+  void setCurseurAttente(bool attente) override;
+  int largeurTexte(const std::string& texte) override;
+  int largeurControle(Controle controle) override;
+  std::optional<std::string> choisirDossier(const std::string& titre,
+                                            const std::string& depart) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -6,7 +6,7 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
-#include "app/Chemins.h"
+#include "wallpaper/Chemins.h"
 
 namespace {
 

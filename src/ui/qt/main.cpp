@@ -14,6 +14,7 @@
 #include "app/TForm1.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/InstanceLock.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixLocale.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtPlatform.h"
@@ -104,7 +105,9 @@ int main(int argc, char** argv) {
         if (formulaire) formulaire->Executer([&] { formulaire->MessageIconeTray(evenement); });
       },
       fenetre.menuPanic());
-  MoteurWallpaper moteur;
+  platform::posix::PosixFileSystem fichiers;
+  QtEventPump pompe;
+  MoteurWallpaper moteur(ServicesMoteur{fenetre, horloge, pompe, fichiers});
   TForm1 form(fenetre, moteur,
               ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs,
                                  iconeTray},

@@ -1,4 +1,4 @@
-#include "app/Chemins.h"
+#include "wallpaper/Chemins.h"
 
 #include <cctype>
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 // The controls and menu entries of the main window that the program's logic talks to.
 enum class Controle {
@@ -80,4 +83,17 @@ class MainView {
   virtual void demanderFermeture() = 0;
   // Ends the message loop: the program ends.
   virtual void terminerProgramme() = 0;
+
+  // The picture list: emptied, then the catalogue's entries from `debut` on appended.
+  virtual void viderListeImages() = 0;
+  virtual void ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) = 0;
+  // The hourglass over the window while a long task runs.
+  virtual void setCurseurAttente(bool attente) = 0;
+  // Width in pixels of a text in the window's font.
+  virtual int largeurTexte(const std::string& texte) = 0;
+  virtual int largeurControle(Controle controle) = 0;
+  // The folder chooser, modal, opened on `depart` (when it names a folder); nothing when the
+  // user cancels.
+  virtual std::optional<std::string> choisirDossier(const std::string& titre,
+                                                    const std::string& depart) = 0;
 };

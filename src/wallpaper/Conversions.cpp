@@ -1,4 +1,4 @@
-#include "app/Conversions.h"
+#include "wallpaper/Conversions.h"
 
 #include <charconv>
 

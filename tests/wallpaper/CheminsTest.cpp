@@ -1,8 +1,8 @@
-#include "app/Chemins.h"
+#include "wallpaper/Chemins.h"
 
 #include <gtest/gtest.h>
 
-#include "app/Conversions.h"
+#include "wallpaper/Conversions.h"
 
 namespace {
 
