@@ -1,0 +1,44 @@
+#include "support/FakeFileSystem.h"
+
+namespace testsupport {
+
+namespace {
+
+std::string AvecSeparateur(const std::string& chemin) {
+  return !chemin.empty() && chemin.back() == '/' ? chemin : chemin + '/';
+}
+
+}  // namespace
+
+// Every folder gets an identity of its own when it is first named.
+platform::FolderListing& FakeFileSystem::dossier(const std::string& chemin) {
+  auto [it, nouveau] = dossiers_.try_emplace(AvecSeparateur(chemin));
+  if (nouveau) it->second.inode = dossiers_.size();
+  return it->second;
+}
+
+void FakeFileSystem::ajouter(const std::string& parent, const std::string& nom) {
+  auto& liste = dossier(parent);
+  if (!nom.empty() && nom.back() == '/') {
+    liste.entries.push_back({nom.substr(0, nom.size() - 1), platform::FolderEntry::Kind::Folder});
+    dossier(AvecSeparateur(parent) + nom);
+  } else {
+    liste.entries.push_back({nom, platform::FolderEntry::Kind::File});
+  }
+}
+
+std::optional<platform::FolderListing> FakeFileSystem::listFolder(const std::string& path) {
+  const std::string cle = AvecSeparateur(path);
+  listes.push_back(cle);
+  if (illisibles_.count(cle)) return std::nullopt;
+  const auto it = dossiers_.find(cle);
+  if (it != dossiers_.end()) return it->second;
+  if (generateur) return generateur(cle);
+  return std::nullopt;
+}
+
+bool FakeFileSystem::folderExists(const std::string& path) {
+  return dossiers_.count(AvecSeparateur(path)) > 0 && !illisibles_.count(AvecSeparateur(path));
+}
+
+}  // namespace testsupport
