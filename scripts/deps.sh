@@ -1,7 +1,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Sourced by ./run and ./test.
 
-verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev zlib1g-dev
+verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev zlib1g-dev libxcb1-dev
   fonts-dejavu-core fonts-liberation)
 verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils imagemagick
   clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev)

@@ -185,6 +185,12 @@ void TForm1::BtnParcourirClick() {
   moteur_.CreerVignettes();
 }
 
+void TForm1::ComboWallpaperChange(int index) { moteur_.InstallerWallpaper(index, true); }
+
+void TForm1::DessinerVignette(int index, Canvas& canvas) {
+  moteur_.DessinerVignette(index, canvas, 0, 0);
+}
+
 void TForm1::MenuOuvrirClick() { DesactiverPanic(); }
 
 void TForm1::MenuQuitterClick() {

@@ -70,6 +70,10 @@ class TForm1 : public EtatProgramme {
   void FormDestroy();
   void BtnFermerClick();
   void BtnParcourirClick();
+  // The user picked a picture in the list.
+  void ComboWallpaperChange(int index);
+  // Draws thumbnail `index` (built first if need be) at the top-left of the canvas.
+  void DessinerVignette(int index, Canvas& canvas);
   void MenuOuvrirClick();
   void MenuQuitterClick();
   void ActiverPanic();

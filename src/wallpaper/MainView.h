@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+
+#include "imaging/Canvas.h"
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,4 +98,9 @@ class MainView {
   // user cancels.
   virtual std::optional<std::string> choisirDossier(const std::string& titre,
                                                     const std::string& depart) = 0;
+  // Both previews of the current wallpaper show this picture.
+  virtual void setApercu(const Canvas& apercu) = 0;
+  virtual void setProgression(int maximum, int position) = 0;
+  // The thumbnails changed: the picture list draws its items again.
+  virtual void redessinerListe() = 0;
 };

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "imaging/JPEGImage.h"
+#include "imaging/Picture.h"
 #include "wallpaper/Catalogue.h"
+#include "wallpaper/FichierBmp.h"
 #include "wallpaper/Chemins.h"
 #include "wallpaper/Conversions.h"
 
@@ -75,6 +79,7 @@ void MoteurWallpaper::ScannerArborescence(bool demanderDossier) {
   vue.setCurseurAttente(true);
   const FinDeScan fin(vue, etat.ScanEnCours);
   etat.Catalogue.clear();
+  vignettes_.Clear();
   vue.viderListeImages();
   etat.VignettesFaites = "~";
   vue.setVisible(Controle::ProgressBar1, false);
@@ -135,12 +140,169 @@ void MoteurWallpaper::ScannerRepertoire(const std::string& dossier) {
     if (entree.kind == platform::FolderEntry::Kind::File && EstNomImage(entree.name)) {
       if (!etat.ScanEnCours) return;
       etat.Catalogue.push_back(courant.chemin + entree.name);
+      vignettes_.AddPlaceholder();
     }
     if (!etat.ScanEnCours) return;
   }
 }
 
-void MoteurWallpaper::InstallerWallpaper(int, bool) {}
+namespace {
+
+constexpr std::size_t kHistoriqueMaximal = 101;
+
+// A guard's failure: the picture is unusable, or a width or height of 0 would divide by zero.
+void VerifierTaille(const TGraphic& image) {
+  if (image.Width() <= 0 || image.Height() <= 0) throw EInvalidGraphic("Empty picture");
+}
+
+void ReglerEchelleApercu(TGraphic& image) {
+  if (auto* jpeg = dynamic_cast<TJPEGImage*>(&image))
+    jpeg->SetJpegScale(EchelleApercu(jpeg->Width(), jpeg->Height()));
+}
+
+}  // namespace
+
+// Every change of wallpaper comes here. Loading, fitting and drawing happen before anything is
+// written; the new bitmap goes to a temporary file, the settings are written, and only then
+// does the file take its place, so a failure at any step leaves the wallpaper file, the
+// settings and the timer as they were.
+void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) {
+  EtatProgramme& etat = *etat_;
+  MainView& vue = services_.vue;
+  const int nombre = static_cast<int>(etat.Catalogue.size());
+  if (index != kFondActuelSysteme && nombre == 0) return;
+
+  bool affichageSeul = false;
+  std::string chemin;
+  if (index == kFondActuelSysteme) {
+    affichageSeul = true;
+    if (auto cle = services_.registre.openKey(platform::kCleBureau, false)) {
+      if (auto valeur = cle->readText("Wallpaper")) {
+        chemin = *valeur;
+      } else if (cle->readDword("Wallpaper")) {
+        // A value of the wrong type: make a real change instead.
+        index = kHasard;
+        affichageSeul = false;
+      }
+    }
+  }
+  if (index == kHasard) {
+    if (nombre < 2) return;
+    const std::string actuel = reglages_->LireChaine("WallPaperActuel", "");
+    std::uniform_int_distribution<int> tirage(0, nombre - 1);
+    do {
+      index = tirage(etat.Aleatoire);
+    } while (etat.Catalogue[static_cast<std::size_t>(index)] == actuel);
+  }
+  const std::string entree =
+      index >= 0 && index < nombre ? etat.Catalogue[static_cast<std::size_t>(index)] : std::string();
+  if (!affichageSeul) chemin = entree;
+
+  try {
+    TPicture image(services_.formats);
+    image.LoadPicture(chemin);
+    TGraphic& graphique = *image.Graphic();
+    VerifierTaille(graphique);
+    const platform::Rect ecran = services_.ecran.geometry();
+    const int w = graphique.Width();
+    const int h = graphique.Height();
+    const ModeAjustement mode = ChoisirMode(w, h, ecran.width, ecran.height);
+
+    TBitmap fond;
+    if (!affichageSeul) {
+      fond.CopyToBitmap(graphique);
+      if (mode == ModeAjustement::Reduce) {
+        fond.SetPixelLayout(PixelLayout::Bgr24);
+        fond = CopieReduite(fond, TailleReduite(w, h, ecran.width, ecran.height));
+      }
+    }
+
+    ReglerEchelleApercu(graphique);
+    VerifierTaille(graphique);
+    Canvas apercu(kLargeurApercu, kHauteurApercu);
+    if (mode == ModeAjustement::Stretch) {
+      graphique.DrawStretched(apercu, Rect{0, 0, kLargeurApercu, kHauteurApercu});
+    } else {
+      apercu.FillRect(Rect{0, 0, kLargeurApercu, kHauteurApercu}, Color{0, 0, 0});
+      graphique.DrawStretched(apercu, RectangleCentre(graphique.Width(), graphique.Height(),
+                                                      ecran.width, ecran.height, kLargeurApercu,
+                                                      kHauteurApercu));
+    }
+
+    if (!affichageSeul) {
+      std::filesystem::create_directories(etat.DossierDonnees);
+      const std::string temporaire = EnregistrerBmpTemporaire(fond, etat.FichierWallpaper);
+      try {
+        AppliquerValeursBureau(etat.FichierWallpaper, mode);
+        reglages_->EcrireDateHeure("DateTimeDernierChgt", services_.horloge.now());
+        reglages_->EcrireChaine("WallPaperActuel", chemin);
+        std::filesystem::rename(temporaire, etat.FichierWallpaper);
+      } catch (...) {
+        std::error_code ignore;
+        std::filesystem::remove(temporaire, ignore);
+        throw;
+      }
+      services_.bureau.applyWallpaper(etat.FichierWallpaper, mode == ModeAjustement::Stretch
+                                                                  ? platform::WallpaperStyle::Stretch
+                                                                  : platform::WallpaperStyle::Centre);
+      CalculerTimerChangerWallpaperInterval();
+    }
+
+    vue.setApercu(apercu);
+    const std::string nom = NomAffiche(entree);
+    const std::string sousDossier = SousDossier(entree, etat.RepertoireRacine);
+    const std::string indice = sousDossier.empty() ? nom : nom + "\r[" + sousDossier + "]";
+    for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2}) vue.setIndice(c, indice);
+    vue.setTexte(Controle::MenuMonitorChemin, entree);
+    vue.setTexte(Controle::LabelCheminCompletDuFichier, entree);
+  } catch (const std::exception&) {
+    if (!affichageSeul) CelluleErreur(index);
+  }
+
+  if (enregistrerHistorique) {
+    etat.Historique.push_back(std::to_string(index));
+    if (etat.Historique.size() > kHistoriqueMaximal) etat.Historique.erase(etat.Historique.begin());
+  }
+  AppliquerRegleFleches();
+}
+
+void MoteurWallpaper::AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode) {
+  auto cle = services_.registre.openKey(platform::kCleBureau, true);
+  if (!cle) throw platform::ERegistryException("Wallpaper");
+  cle->writeText("Wallpaper", chemin);
+  cle->writeText("TileWallpaper", "0");
+  cle->writeText("WallpaperStyle", mode == ModeAjustement::Stretch ? "2" : "0");
+}
+
+void MoteurWallpaper::AppliquerWallpaper(const std::string& chemin, ModeAjustement mode) {
+  AppliquerValeursBureau(chemin, mode);
+  services_.bureau.applyWallpaper(chemin, mode == ModeAjustement::Stretch
+                                              ? platform::WallpaperStyle::Stretch
+                                              : platform::WallpaperStyle::Centre);
+}
+
+// The arrows are shown exactly when a step back or forward is possible, from three entries on.
+void MoteurWallpaper::AppliquerRegleFleches() {
+  const int n = static_cast<int>(etat_->Historique.size());
+  const int p = etat_->PositionHistorique;
+  const bool precedent = n >= 3 && (p == 0 || n - 2 > p);
+  const bool suivant = n >= 3 && p > 0;
+  MainView& vue = services_.vue;
+  vue.setVisible(Controle::ImgPrecedent1, precedent);
+  vue.setVisible(Controle::ImgPrecedent2, precedent);
+  vue.setVisible(Controle::ImgSuivant1, suivant);
+  vue.setVisible(Controle::ImgSuivant2, suivant);
+}
+
+void MoteurWallpaper::CelluleErreur(int index) {
+  Canvas cellule(TImageList::kThumbnailWidth, TImageList::kThumbnailHeight);
+  const Rect tout{0, 0, TImageList::kThumbnailWidth, TImageList::kThumbnailHeight};
+  cellule.FillRect(tout, kThumbnailMaskColour);
+  services_.texte.DrawText(cellule, etat_->TexteErreur, tout,
+                           TextCenter | TextVCenter | TextSingleLine, TextStyle{});
+  vignettes_.ReplaceMasked(static_cast<std::size_t>(index), cellule, kThumbnailMaskColour);
+  services_.vue.redessinerListe();
+}
 
 void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
   EtatProgramme& etat = *etat_;
@@ -170,4 +332,56 @@ void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
   }
 }
 
-void MoteurWallpaper::CreerVignettes() {}
+void MoteurWallpaper::CreerVignette(int index) {
+  EtatProgramme& etat = *etat_;
+  if (index < 0 || index >= static_cast<int>(etat.Catalogue.size())) return;
+  const std::string marque = "~" + std::to_string(index) + "~";
+  if (etat.VignettesFaites.find(marque) != std::string::npos) return;
+  try {
+    TPicture image(services_.formats);
+    image.LoadPicture(etat.Catalogue[static_cast<std::size_t>(index)]);
+    TGraphic& graphique = *image.Graphic();
+    VerifierTaille(graphique);
+    const platform::Rect ecran = services_.ecran.geometry();
+    const ModeAjustement mode =
+        ChoisirMode(graphique.Width(), graphique.Height(), ecran.width, ecran.height);
+    ReglerEchelleApercu(graphique);
+    VerifierTaille(graphique);
+    const int cw = TImageList::kThumbnailWidth;
+    const int ch = TImageList::kThumbnailHeight;
+    Canvas cellule(cw, ch);
+    if (mode == ModeAjustement::Stretch) {
+      graphique.DrawStretched(cellule, Rect{0, 0, cw, ch});
+    } else {
+      cellule.FillRect(Rect{0, 0, cw, ch}, kThumbnailMaskColour);
+      graphique.DrawStretched(cellule, RectangleCentre(graphique.Width(), graphique.Height(),
+                                                       ecran.width, ecran.height, cw, ch));
+    }
+    etat.VignettesFaites += std::to_string(index) + "~";
+    vignettes_.ReplaceMasked(static_cast<std::size_t>(index), cellule, kThumbnailMaskColour);
+  } catch (const std::exception&) {
+    CelluleErreur(index);
+  }
+}
+
+void MoteurWallpaper::CreerVignettes() {
+  EtatProgramme& etat = *etat_;
+  MainView& vue = services_.vue;
+  const int nombre = static_cast<int>(etat.Catalogue.size());
+  if (nombre == 0 || !vue.fenetreVisible()) return;
+  vue.setProgression(nombre, 0);
+  vue.setVisible(Controle::ProgressBar1, true);
+  for (int i = 0; i < nombre; ++i) {
+    CreerVignette(i);
+    vue.setProgression(nombre, i + 1);
+    vue.redessinerListe();
+    services_.pompe.processPendingEvents();
+    if (i + 1 >= static_cast<int>(etat.Catalogue.size()) || !vue.fenetreVisible()) break;
+  }
+  vue.setVisible(Controle::ProgressBar1, false);
+}
+
+void MoteurWallpaper::DessinerVignette(int index, Canvas& canvas, int x, int y) {
+  CreerVignette(index);
+  vignettes_.Draw(canvas, x, y, static_cast<std::size_t>(index));
+}

@@ -3,10 +3,17 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/Canvas.h"
+#include "imaging/FileFormats.h"
+#include "imaging/ImageList.h"
+#include "imaging/TextRenderer.h"
 #include "platform/Clock.h"
+#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
 #include "platform/Ui.h"
 #include "wallpaper/AccesReglages.h"
+#include "wallpaper/Ajustement.h"
 #include "wallpaper/MainView.h"
 #include "wallpaper/OperationsWallpaper.h"
 
@@ -16,6 +23,11 @@ struct ServicesMoteur {
   platform::Clock& horloge;
   platform::EventPump& pompe;
   platform::FileSystem& fichiers;
+  platform::Registry& registre;
+  platform::Screen& ecran;
+  platform::Desktop& bureau;
+  TextRenderer& texte;
+  const TFileFormatsList& formats = FileFormats();
 };
 
 // The wallpaper engine: the catalogue scan, the installer, the change schedule and the
@@ -32,16 +44,31 @@ class MoteurWallpaper : public OperationsWallpaper {
   void CreerVignettes() override;
   int NombreImages() const override;
 
+  void DessinerVignette(int index, Canvas& canvas, int x, int y) override;
+
   // Lists one folder tree into the catalogue, depth first, in the file system's order.
   void ScannerRepertoire(const std::string& dossier);
+  // Builds the thumbnail of catalogue picture `index` unless it is built already.
+  void CreerVignette(int index);
+  // Writes the desktop values and asks the desktop to show the file.
+  void AppliquerWallpaper(const std::string& chemin, ModeAjustement mode);
+
+  const TImageList& Vignettes() const { return vignettes_; }
+
+  static constexpr int kLargeurApercu = 150;
+  static constexpr int kHauteurApercu = 92;
 
  private:
   void AfficherDossierSurBouton(const std::string& dossier);
+  void CelluleErreur(int index);
+  void AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode);
+  void AppliquerRegleFleches();
 
   ServicesMoteur services_;
   EtatProgramme* etat_ = nullptr;
   platform::Timer* timer_ = nullptr;
   AccesReglages* reglages_ = nullptr;
+  TImageList vignettes_;
 };
 
 // The period of the change timer in milliseconds, from the duration text and the selected

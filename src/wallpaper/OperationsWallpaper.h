@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "imaging/Canvas.h"
 #include "platform/Timer.h"
 #include "wallpaper/AccesReglages.h"
 #include "wallpaper/EtatProgramme.h"
@@ -31,4 +32,6 @@ class OperationsWallpaper {
   virtual void CreerVignettes() = 0;
   // Number of pictures in the catalogue.
   virtual int NombreImages() const = 0;
+  // Draws the thumbnail of catalogue picture `index` at (x, y), building it first.
+  virtual void DessinerVignette(int index, Canvas& canvas, int x, int y) = 0;
 };

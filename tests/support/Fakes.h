@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "wallpaper/MainView.h"
+#include "imaging/TextRenderer.h"
+#include "platform/Desktop.h"
 #include "platform/Timer.h"
 #include "platform/TrayIcon.h"
 #include "platform/Ui.h"
@@ -106,7 +108,20 @@ class RecordingView : public MainView {
     return reponseDossier;
   }
 
+  void setApercu(const Canvas& image) override {
+    apercu = image;
+    ++apercus;
+  }
+  void setProgression(int maximum, int position) override {
+    progression.push_back(std::to_string(position) + "/" + std::to_string(maximum));
+  }
+  void redessinerListe() override { ++redessins; }
+
   std::vector<std::string> liste;
+  Canvas apercu;
+  int apercus = 0;
+  std::vector<std::string> progression;
+  int redessins = 0;
   int ajouts = 0;
   bool curseurAttente = false;
   std::vector<std::string> dialogues;
@@ -131,6 +146,9 @@ class RecordingEngine : public OperationsWallpaper {
   void attacher(EtatProgramme&, platform::Timer&, AccesReglages&) override { attache = true; }
   bool attache = false;
   int NombreImages() const override { return nombreImages; }
+  void DessinerVignette(int index, Canvas&, int, int) override {
+    journal_.push_back("DessinerVignette(" + std::to_string(index) + ")");
+  }
   int nombreImages = 0;
 
  private:
@@ -159,6 +177,32 @@ class RecordingErrorHandler : public platform::ErrorHandler {
  public:
   void showError(const std::string& message) override { messages.push_back(message); }
   std::vector<std::string> messages;
+};
+
+class RecordingDesktop : public platform::Desktop {
+ public:
+  bool applyWallpaper(const std::string& path, platform::WallpaperStyle style) override {
+    appels.push_back(path + (style == platform::WallpaperStyle::Stretch ? "|stretch" : "|centre"));
+    return true;
+  }
+  std::vector<std::string> appels;
+};
+
+// Text drawn as a solid block of the text's colour over the centre of its rectangle, so tests
+// can see that a text was written where it should be.
+class BlockTextRenderer : public TextRenderer {
+ public:
+  void DrawText(Canvas& canvas, const std::string& text, const Rect& rect, unsigned,
+                const TextStyle& style) override {
+    textes.push_back(text);
+    const int cx = (rect.left + rect.right) / 2;
+    const int cy = (rect.top + rect.bottom) / 2;
+    canvas.FillRect(Rect{cx - 2, cy - 2, cx + 2, cy + 2}, style.color);
+  }
+  int TextWidth(const std::string& text, const TextStyle&) override {
+    return 6 * static_cast<int>(text.size());
+  }
+  std::vector<std::string> textes;
 };
 
 class RecordingTrayIcon : public platform::TrayIcon {

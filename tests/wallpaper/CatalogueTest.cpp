@@ -74,8 +74,12 @@ class Scan : public ::testing::Test {
   testsupport::RecordingView vue;
   testsupport::CountingPump pompe;
   testsupport::FakeFileSystem fichiers;
+  testsupport::FakeScreen ecranMoteur;
+  testsupport::FakeScreen& ecran = ecranMoteur;
+  testsupport::RecordingDesktop bureau;
+  testsupport::BlockTextRenderer texte;
   EtatProgramme etat;
-  MoteurWallpaper moteur{ServicesMoteur{vue, horloge, pompe, fichiers}};
+  MoteurWallpaper moteur{ServicesMoteur{vue, horloge, pompe, fichiers, registre, ecran, bureau, texte}};
 };
 
 TEST_F(Scan, CatalogueFollowsTheListingOrderDepthFirst) {
@@ -259,7 +263,7 @@ class ScanReel : public Scan {
 
   fs::path racine_;
   platform::posix::PosixFileSystem posix;
-  MoteurWallpaper reel{ServicesMoteur{vue, horloge, pompe, posix}};
+  MoteurWallpaper reel{ServicesMoteur{vue, horloge, pompe, posix, registre, ecran, bureau, texte}};
 };
 
 TEST_F(ScanReel, EveryFolderIsListedOnceAndEveryPictureFoundOnce) {

@@ -66,8 +66,12 @@ class Programmation : public ::testing::Test {
   testsupport::RecordingView vue;
   testsupport::CountingPump pompe;
   testsupport::FakeFileSystem fichiers;
+  testsupport::FakeScreen ecranMoteur;
+  testsupport::FakeScreen& ecran = ecranMoteur;
+  testsupport::RecordingDesktop bureau;
+  testsupport::BlockTextRenderer texte;
   EtatProgramme etat;
-  MoteurEnregistreur moteur{ServicesMoteur{vue, horloge, pompe, fichiers}};
+  MoteurEnregistreur moteur{ServicesMoteur{vue, horloge, pompe, fichiers, registre, ecran, bureau, texte}};
   int coups_ = 0;
 };
 
@@ -180,7 +184,6 @@ class FenetreEtProgrammation : public Programmation {
     minuteries.advance(1ms);  // the deferred start-up step
     moteur.installations.clear();
   }
-  testsupport::FakeScreen ecran;
   testsupport::RecordingShell shell;
   testsupport::RecordingErrorHandler erreurs;
   testsupport::RecordingTrayIcon tray;

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QAbstractItemView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -252,6 +253,11 @@ void MainWindow::connectEvents() {
     return form_->ComboWallpaperDropDown(haut, hauteurChamp);
   };
   comboWallpaper_->peintre().racine = [this] { return form_->RepertoireRacine; };
+  comboWallpaper_->peintre().vignette = [this](int index, Canvas& cellule) {
+    form_->Executer([&] { form_->DessinerVignette(index, cellule); });
+  };
+  connect(comboWallpaper_, &QComboBox::activated, this,
+          relayer([](TForm1& f, int index) { f.ComboWallpaperChange(index); }));
 }
 
 QWidget* MainWindow::controle(Controle c) const {
@@ -293,7 +299,9 @@ void MainWindow::setTexte(Controle c, const std::string& texte) {
 }
 
 void MainWindow::setIndice(Controle c, const std::string& indice) {
-  if (QWidget* w = controle(c)) w->setToolTip(Texte(indice));
+  // A carriage return starts a new line of the hint.
+  if (QWidget* w = controle(c))
+    w->setToolTip(QFile::decodeName(QByteArray::fromStdString(indice)).replace(QChar('\r'), QChar('\n')));
 }
 
 void MainWindow::setVisible(Controle c, bool visible) {
@@ -398,6 +406,25 @@ std::optional<std::string> MainWindow::choisirDossier(const std::string& titre,
       QFileDialog::ShowDirsOnly);
   if (choix.isEmpty()) return std::nullopt;
   return QFile::encodeName(choix).toStdString();
+}
+
+void MainWindow::setApercu(const Canvas& apercu) {
+  const QImage image(apercu.Bits(), apercu.Width(), apercu.Height(),
+                     static_cast<qsizetype>(apercu.Stride()), QImage::Format_RGB32);
+  const QPixmap dessin = QPixmap::fromImage(image);
+  for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2})
+    static_cast<QLabel*>(controle(c))->setPixmap(dessin);
+}
+
+void MainWindow::setProgression(int maximum, int position) {
+  auto* barre = static_cast<QProgressBar*>(controle(Controle::ProgressBar1));
+  barre->setRange(0, maximum);
+  barre->setValue(position);
+}
+
+void MainWindow::redessinerListe() {
+  comboWallpaper_->update();
+  comboWallpaper_->view()->viewport()->update();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -58,6 +58,9 @@ class MainWindow : public QDialog, public MainView {
   int largeurControle(Controle controle) override;
   std::optional<std::string> choisirDossier(const std::string& titre,
                                             const std::string& depart) override;
+  void setApercu(const Canvas& apercu) override;
+  void setProgression(int maximum, int position) override;
+  void redessinerListe() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

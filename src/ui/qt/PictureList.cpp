@@ -15,21 +15,30 @@ QString Texte(const std::string& octets) { return QString::fromLocal8Bit(octets)
 void DessinerLigne(QPainter& painter, const QRect& zone, int alignementVertical,
                    const QString& texte) {
   const QString coupe = painter.fontMetrics().elidedText(texte, Qt::ElideRight, zone.width());
-  painter.drawText(zone, Qt::AlignLeft | alignementVertical | Qt::TextSingleLine, coupe);
+  // As with the system's text drawing, "&" marks the next letter as an accelerator.
+  painter.drawText(zone, Qt::AlignLeft | alignementVertical | Qt::TextSingleLine | Qt::TextShowMnemonic,
+                   coupe);
 }
 
 }  // namespace
 
-void PictureItemPainter::paint(QPainter& painter, QRect rect, const std::string& chemin,
+void PictureItemPainter::paint(QPainter& painter, QRect rect, int index, const std::string& chemin,
                                const QColor& fond, const QColor& texte, const QFont& police) const {
   painter.save();
   painter.fillRect(rect, fond);
 
-  // Until its thumbnail exists, a picture shows an empty cell of the thumbnail's size.
-  const QRect cellule(rect.left(), rect.top(), kLargeurVignette, kHauteurElement);
-  painter.fillRect(cellule.adjusted(1, 1, -1, -1), QColor(0xe4, 0xe4, 0xe4));
-  painter.setPen(QColor(0xb0, 0xb0, 0xb0));
-  painter.drawRect(cellule.adjusted(1, 1, -2, -2));
+  // The thumbnail is built if need be and drawn over the item's background, its mask colour
+  // letting the background through.
+  if (vignette) {
+    Canvas cellule(kLargeurVignette, kHauteurElement);
+    cellule.FillRect(Rect{0, 0, kLargeurVignette, kHauteurElement},
+                     Color{static_cast<std::uint8_t>(fond.red()), static_cast<std::uint8_t>(fond.green()),
+                           static_cast<std::uint8_t>(fond.blue())});
+    vignette(index, cellule);
+    const QImage image(cellule.Bits(), cellule.Width(), cellule.Height(),
+                       static_cast<qsizetype>(cellule.Stride()), QImage::Format_RGB32);
+    painter.drawImage(rect.topLeft(), image);
+  }
 
   rect.setLeft(rect.left() + kDecalageTexte);
   painter.setFont(police);
@@ -54,7 +63,8 @@ void PictureItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
                                 const QModelIndex& index) const {
   const bool choisi = option.state & QStyle::State_Selected;
   const QPalette& palette = option.palette;
-  peintre_.paint(*painter, option.rect, index.data(Qt::UserRole).toByteArray().toStdString(),
+  peintre_.paint(*painter, option.rect, index.row(),
+                 index.data(Qt::UserRole).toByteArray().toStdString(),
                  palette.color(choisi ? QPalette::Highlight : QPalette::Base),
                  palette.color(choisi ? QPalette::HighlightedText : QPalette::Text), option.font);
   if (option.state & QStyle::State_HasFocus) {
@@ -94,6 +104,6 @@ void PictureComboBox::paintEvent(QPaintEvent*) {
   if (currentIndex() < 0) return;
   const QRect champ =
       style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-  peintre_.paint(painter, champ, currentData(Qt::UserRole).toByteArray().toStdString(),
+  peintre_.paint(painter, champ, currentIndex(), currentData(Qt::UserRole).toByteArray().toStdString(),
                  palette().color(QPalette::Base), palette().color(QPalette::Text), font());
 }

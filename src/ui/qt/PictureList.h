@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "imaging/Canvas.h"
+
 // How one picture of the catalogue is drawn: its thumbnail (a placeholder cell until the
 // thumbnail is built), then its name, and below it the bracketed sub-folder when it has one.
 class PictureItemPainter {
@@ -15,9 +17,11 @@ class PictureItemPainter {
 
   // Root folder the sub-folders are counted from.
   std::function<std::string()> racine;
+  // Draws thumbnail `index` into a canvas already filled with the item's background.
+  std::function<void(int index, Canvas& canvas)> vignette;
 
-  void paint(QPainter& painter, QRect rect, const std::string& chemin, const QColor& fond,
-             const QColor& texte, const QFont& police) const;
+  void paint(QPainter& painter, QRect rect, int index, const std::string& chemin,
+             const QColor& fond, const QColor& texte, const QFont& police) const;
 };
 
 class PictureItemDelegate : public QStyledItemDelegate {

@@ -12,12 +12,14 @@
 #include <unistd.h>
 
 #include "app/TForm1.h"
+#include "platform/posix/DesktopDetect.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/InstanceLock.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixLocale.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtPlatform.h"
+#include "ui/qt/QtTextRenderer.h"
 #include "wallpaper/MoteurWallpaper.h"
 
 namespace {
@@ -107,7 +109,10 @@ int main(int argc, char** argv) {
       fenetre.menuPanic());
   platform::posix::PosixFileSystem fichiers;
   QtEventPump pompe;
-  MoteurWallpaper moteur(ServicesMoteur{fenetre, horloge, pompe, fichiers});
+  platform::posix::SessionDesktop bureau;
+  QtTextRenderer texte(fenetre.font());
+  MoteurWallpaper moteur(
+      ServicesMoteur{fenetre, horloge, pompe, fichiers, registre, ecran, bureau, texte});
   TForm1 form(fenetre, moteur,
               ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs,
                                  iconeTray},
