@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include "app/TForm1.h"
+#include "imaging/JPEGImage.h"
+#include "imaging/PictureReaders.h"
 #include "platform/posix/DesktopDetect.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/InstanceLock.h"
@@ -78,6 +80,10 @@ int main(int argc, char** argv) {
     std::printf("Verrelune %s\n", VERRELUNE_VERSION);
     return 0;
   }
+
+  // Every module's start-up: the picture kinds join the format registry in their order.
+  RegisterJpegFormats();
+  RegisterPictureReaders();
 
   const std::string cheminProgramme = platform::posix::runningProgramPath();
   auto verrou = platform::posix::InstanceLock::tryAcquire(platform::posix::fileNameOf(cheminProgramme));
