@@ -1,0 +1,359 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/Reglages.h"
+#include "imaging/JPEGImage.h"
+#include "imaging/Picture.h"
+#include "imaging/PictureReaders.h"
+#include "platform/MemoryRegistry.h"
+#include "support/FakeFileSystem.h"
+#include "support/FakeLocale.h"
+#include "support/Fakes.h"
+#include "wallpaper/Ajustement.h"
+#include "wallpaper/FichierBmp.h"
+#include "wallpaper/MoteurWallpaper.h"
+
+namespace fs = std::filesystem;
+using platform::RegistryValue;
+
+namespace {
+
+struct CasMode {
+  int w, h;
+  ModeAjustement mode;
+  Taille bitmap;  // of "Reduce"
+};
+
+class ModesFullHd : public ::testing::TestWithParam<CasMode> {};
+
+TEST_P(ModesFullHd, FitOnA1920x1080Screen) {
+  const CasMode& c = GetParam();
+  EXPECT_EQ(ChoisirMode(c.w, c.h, 1920, 1080), c.mode);
+  if (c.mode == ModeAjustement::Reduce) {
+    EXPECT_EQ(TailleReduite(c.w, c.h, 1920, 1080), c.bitmap);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ModesFullHd,
+                         ::testing::Values(CasMode{1600, 900, ModeAjustement::Center, {}},
+                                           CasMode{1900, 1000, ModeAjustement::Stretch, {}},
+                                           CasMode{1200, 1050, ModeAjustement::Center, {}},
+                                           CasMode{4000, 1000, ModeAjustement::Reduce, {1920, 480}},
+                                           CasMode{3000, 3000, ModeAjustement::Reduce, {1080, 1080}},
+                                           CasMode{1820, 980, ModeAjustement::Center, {}},
+                                           CasMode{5120, 2880, ModeAjustement::Stretch, {}}));
+
+TEST(CopieReduite, AtExactlyHalfEveryPixelIsTheSourcePixelAtTwiceItsPlace) {
+  TBitmap source(PixelLayout::Bgr24, 4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 12; ++x) source.ScanLine(y)[x] = static_cast<std::uint8_t>(y * 40 + x * 3);
+  const TBitmap cible = CopieReduite(source, {2, 2});
+  ASSERT_EQ(cible.Layout(), PixelLayout::Bgr24);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x)
+      for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(cible.ScanLine(y)[x * 3 + k], source.ScanLine(2 * y)[2 * x * 3 + k]) << x << y << k;
+}
+
+TEST(CopieReduite, EachInterpolationStepTruncates) {
+  // Two source columns 10 and 15; a target of 4 columns reads them at fx = 0, 0.5, 1, 1.5.
+  TBitmap source(PixelLayout::Bgr24, 2, 1);
+  const std::uint8_t ligne[] = {10, 10, 10, 15, 15, 15};
+  std::copy(std::begin(ligne), std::end(ligne), source.ScanLine(0).begin());
+  const TBitmap cible = CopieReduite(source, {4, 1});
+  EXPECT_EQ(cible.ScanLine(0)[0], 10);
+  EXPECT_EQ(cible.ScanLine(0)[3], 12);  // 12.5 truncated
+  EXPECT_EQ(cible.ScanLine(0)[6], 15);
+  EXPECT_EQ(cible.ScanLine(0)[9], 15);  // x1 is clamped to the last column
+}
+
+TEST(EchelleApercu, ChoosesTheScaleFromTheFullSize) {
+  EXPECT_EQ(EchelleApercu(2000, 100), TJPEGScale::Eighth);
+  EXPECT_EQ(EchelleApercu(174, 174), TJPEGScale::FullSize);
+  EXPECT_EQ(EchelleApercu(175, 10), TJPEGScale::Half);
+  EXPECT_EQ(EchelleApercu(10, 350), TJPEGScale::Quarter);
+}
+
+struct CasRectangle {
+  int gw, gh, sw, sh;
+  Rect attendu;
+};
+
+class Vignettes : public ::testing::TestWithParam<CasRectangle> {};
+
+TEST_P(Vignettes, PictureRectangleInTheCell) {
+  const CasRectangle& c = GetParam();
+  EXPECT_EQ(RectangleCentre(c.gw, c.gh, c.sw, c.sh, 60, 45), c.attendu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, Vignettes,
+                         ::testing::Values(CasRectangle{800, 600, 1024, 768, {0, 0, 60, 45}},
+                                           CasRectangle{3000, 1000, 1024, 768, {0, 12, 60, 33}},
+                                           CasRectangle{1000, 2000, 1024, 768, {19, 0, 41, 45}},
+                                           CasRectangle{600, 400, 1920, 1080, {-3, 0, 63, 45}}));
+
+// Writes a small BMP of solid colour, byte by byte.
+void EcrireBmp(const fs::path& chemin, int w, int h, Color couleur) {
+  TBitmap image(PixelLayout::Bgr24, w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      image.ScanLine(y)[3 * x] = couleur.blue;
+      image.ScanLine(y)[3 * x + 1] = couleur.green;
+      image.ScanLine(y)[3 * x + 2] = couleur.red;
+    }
+  EnregistrerBmp(image, chemin.string());
+}
+
+class Installation : public ::testing::Test {
+ protected:
+  Installation() {
+    RegisterJpegFormats(formats);
+    RegisterPictureReaders(formats);
+    dossier_ = fs::temp_directory_path() /
+               ("install-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dossier_);
+    fs::create_directories(dossier_ / "pics/Holidays/2019");
+    moteur.attacher(etat, *timer, reglages);
+    etat.DossierDonnees = (dossier_ / "data/Verrelune/").string();
+    etat.FichierWallpaper = etat.DossierDonnees + "Verrelune.bmp";
+    etat.RepertoireRacine = (dossier_ / "pics").string() + "/";
+    etat.TexteErreur = "Error";
+    etat.Aleatoire.seed(7);
+    ecran.ecran = {0, 0, 1024, 768};
+  }
+  ~Installation() override { fs::remove_all(dossier_); }
+
+  std::string image(const std::string& nom, int w, int h, Color couleur = {200, 100, 50}) {
+    const fs::path chemin = dossier_ / "pics" / nom;
+    EcrireBmp(chemin, w, h, couleur);
+    etat.Catalogue.push_back(chemin.string());
+    return chemin.string();
+  }
+  std::optional<RegistryValue> valeur(const char* nom) const {
+    return registre.value("SOFTWARE\\Verrelune", nom);
+  }
+
+  fs::path dossier_;
+  TFileFormatsList formats;
+  platform::MemoryRegistry registre;
+  testsupport::FakeLocale locale;
+  Reglages reglages{registre, locale, "/bin/verrelune"};
+  testsupport::VirtualClock horloge;
+  testsupport::VirtualTimerFactory minuteries{horloge};
+  std::unique_ptr<platform::Timer> timer = minuteries.createTimer();
+  testsupport::RecordingView vue;
+  testsupport::CountingPump pompe;
+  testsupport::FakeFileSystem fichiers;
+  testsupport::FakeScreen ecran;
+  testsupport::RecordingDesktop bureau;
+  testsupport::BlockTextRenderer texte;
+  EtatProgramme etat;
+  MoteurWallpaper moteur{ServicesMoteur{vue, horloge, pompe, fichiers, registre, ecran, bureau, texte, formats}};
+};
+
+TEST_F(Installation, InstallingWritesTheBitmapTheSettingsAndTheDesktopValues) {
+  const std::string petite = image("small.bmp", 100, 300);
+  moteur.InstallerWallpaper(0, true);
+  ASSERT_TRUE(fs::exists(etat.FichierWallpaper));
+  TPicture relue(formats);
+  relue.LoadPicture(etat.FichierWallpaper);
+  EXPECT_EQ(relue.Width(), 100);
+  EXPECT_EQ(relue.Height(), 300);
+  EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(petite));
+  EXPECT_TRUE(valeur("DateTimeDernierChgt").has_value());
+  EXPECT_EQ(registre.value(platform::kCleBureau, "Wallpaper"), RegistryValue::ofText(etat.FichierWallpaper));
+  EXPECT_EQ(registre.value(platform::kCleBureau, "TileWallpaper"), RegistryValue::ofText("0"));
+  EXPECT_EQ(registre.value(platform::kCleBureau, "WallpaperStyle"), RegistryValue::ofText("0"));
+  EXPECT_EQ(bureau.appels, std::vector<std::string>{etat.FichierWallpaper + "|centre"});
+  EXPECT_EQ(etat.Historique, std::vector<std::string>{"0"});
+  EXPECT_EQ(vue.indices[Controle::ImgMonitor1], "small");
+  EXPECT_EQ(vue.textes[Controle::LabelCheminCompletDuFichier], petite);
+  EXPECT_EQ(vue.textes[Controle::MenuMonitorChemin], petite);
+  // The preview: 30 pixels wide at left 60, on the desktop colour.
+  ASSERT_EQ(vue.apercus, 1);
+  EXPECT_EQ(vue.apercu.Pixel(60, 46), (Color{200, 100, 50}));
+  EXPECT_EQ(vue.apercu.Pixel(89, 0), (Color{200, 100, 50}));
+  EXPECT_EQ(vue.apercu.Pixel(59, 46), (Color{0, 0, 0}));
+  EXPECT_EQ(vue.apercu.Pixel(90, 46), (Color{0, 0, 0}));
+}
+
+TEST_F(Installation, AStretchedPictureIsWrittenAtItsSizeWithStyleTwo) {
+  image("wide.bmp", 1000, 760);
+  moteur.InstallerWallpaper(0, false);
+  EXPECT_EQ(registre.value(platform::kCleBureau, "WallpaperStyle"), RegistryValue::ofText("2"));
+  EXPECT_EQ(bureau.appels.back(), etat.FichierWallpaper + "|stretch");
+  EXPECT_TRUE(etat.Historique.empty());
+}
+
+TEST_F(Installation, AReducedPictureIsWrittenAt24BitsAtTheScreenSize) {
+  image("panorama.bmp", 3000, 1000);
+  moteur.InstallerWallpaper(0, true);
+  std::ifstream bmp(etat.FichierWallpaper, std::ios::binary);
+  std::uint8_t entete[30] = {};
+  bmp.read(reinterpret_cast<char*>(entete), sizeof entete);
+  EXPECT_EQ(entete[18] | entete[19] << 8, 1024);  // width
+  EXPECT_EQ(entete[22] | entete[23] << 8, 341);   // 1024 x 1000 / 3000
+  EXPECT_EQ(entete[28], 24);
+}
+
+TEST_F(Installation, ASubFolderPictureHasItsFolderOnASecondLineOfTheHint) {
+  image("Holidays/2019/sea.bmp", 50, 40);
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(vue.indices[Controle::ImgMonitor2], "sea\r[Holidays/2019]");
+}
+
+TEST_F(Installation, ACorruptPictureChangesNothingButGetsTheErrorCellAndAHistoryEntry) {
+  image("good.bmp", 50, 40);
+  moteur.InstallerWallpaper(0, true);
+  const auto avant = fs::last_write_time(etat.FichierWallpaper);
+  const auto date = valeur("DateTimeDernierChgt");
+  timer->setInterval(4242);
+  const fs::path mauvais = dossier_ / "pics/bad.jpg";
+  std::ofstream(mauvais) << "not a picture";
+  etat.Catalogue.push_back(mauvais.string());
+
+  moteur.InstallerWallpaper(1, true);
+  EXPECT_EQ(fs::last_write_time(etat.FichierWallpaper), avant);
+  EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(etat.Catalogue[0]));
+  EXPECT_EQ(valeur("DateTimeDernierChgt"), date);
+  EXPECT_EQ(timer->interval(), 4242u);
+  EXPECT_EQ(bureau.appels.size(), 1u);
+  EXPECT_EQ(etat.Historique, (std::vector<std::string>{"0", "1"}));
+  EXPECT_EQ(texte.textes, std::vector<std::string>{"Error"});
+  // The preview still describes the previous picture.
+  EXPECT_EQ(vue.textes[Controle::LabelCheminCompletDuFichier], etat.Catalogue[0]);
+}
+
+TEST_F(Installation, ASettingThatCannotBeWrittenLeavesTheWallpaperFileAsItWas) {
+  image("one.bmp", 50, 40, {1, 2, 3});
+  image("two.bmp", 60, 40, {4, 5, 6});
+  moteur.InstallerWallpaper(0, true);
+  const auto avant = fs::last_write_time(etat.FichierWallpaper);
+  registre.setWritesFail();
+  moteur.InstallerWallpaper(1, true);
+  EXPECT_EQ(fs::last_write_time(etat.FichierWallpaper), avant);
+  EXPECT_FALSE(fs::exists(etat.FichierWallpaper + ".tmp"));
+  EXPECT_EQ(bureau.appels.size(), 1u);
+}
+
+TEST_F(Installation, APictureOfZeroWidthIsAFailedLoad) {
+  // A header that claims a width of 0.
+  const fs::path vide = dossier_ / "pics/empty.bmp";
+  std::ofstream f(vide, std::ios::binary);
+  const std::uint8_t entete[54] = {'B', 'M', 54, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                                   0,   0,   0,  0, 10, 0, 0, 0, 1, 0, 24, 0};
+  f.write(reinterpret_cast<const char*>(entete), sizeof entete);
+  f.close();
+  etat.Catalogue.push_back(vide.string());
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_FALSE(fs::exists(etat.FichierWallpaper));
+  moteur.CreerVignette(0);
+  EXPECT_EQ(etat.VignettesFaites.find("~0~"), std::string::npos);
+}
+
+TEST_F(Installation, ARandomPickNeverRepeatsTheCurrentWallpaper) {
+  image("a.bmp", 20, 20);
+  image("b.bmp", 20, 20);
+  moteur.InstallerWallpaper(0, true);
+  for (int i = 0; i < 20; ++i) {
+    const auto actuel = valeur("WallPaperActuel");
+    moteur.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+    EXPECT_NE(valeur("WallPaperActuel"), actuel);
+  }
+}
+
+TEST_F(Installation, ARandomRequestWithOnePictureDoesNothing) {
+  image("only.bmp", 20, 20);
+  moteur.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+  EXPECT_TRUE(etat.Historique.empty());
+  EXPECT_FALSE(fs::exists(etat.FichierWallpaper));
+  etat.Catalogue.clear();
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_TRUE(etat.Historique.empty());
+}
+
+TEST_F(Installation, TheHistoryKeepsTheLast101Entries) {
+  image("a.bmp", 20, 20);
+  for (int i = 0; i < 102; ++i) moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(etat.Historique.size(), 101u);
+}
+
+TEST_F(Installation, ShowingTheCurrentSystemWallpaperWritesNothingAndLeavesMinusNine) {
+  registre.put(platform::kCleBureau, "Wallpaper", RegistryValue::ofText(image("shown.bmp", 40, 30)));
+  etat.Catalogue.clear();
+  const int ecritures = registre.writeCount();
+  moteur.InstallerWallpaper(OperationsWallpaper::kFondActuelSysteme, true);
+  EXPECT_EQ(registre.writeCount(), ecritures);
+  EXPECT_EQ(etat.Historique, std::vector<std::string>{"-9"});
+  EXPECT_EQ(vue.apercus, 1);
+  EXPECT_EQ(vue.indices[Controle::ImgMonitor1], "");
+  EXPECT_EQ(vue.textes[Controle::LabelCheminCompletDuFichier], "");
+  EXPECT_TRUE(bureau.appels.empty());
+}
+
+struct CasFleches {
+  int entrees;
+  int position;
+  bool precedent;
+  bool suivant;
+};
+
+class RegleFleches : public Installation, public ::testing::WithParamInterface<CasFleches> {};
+
+TEST_P(RegleFleches, ArrowsShowExactlyTheStepsThatArePossible) {
+  image("a.bmp", 20, 20);
+  etat.Historique.assign(static_cast<std::size_t>(GetParam().entrees - 1), "0");
+  etat.PositionHistorique = GetParam().position;
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(vue.visibles[Controle::ImgPrecedent1], GetParam().precedent);
+  EXPECT_EQ(vue.visibles[Controle::ImgPrecedent2], GetParam().precedent);
+  EXPECT_EQ(vue.visibles[Controle::ImgSuivant1], GetParam().suivant);
+  EXPECT_EQ(vue.visibles[Controle::ImgSuivant2], GetParam().suivant);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RegleFleches,
+                         ::testing::Values(CasFleches{2, 0, false, false}, CasFleches{3, 0, true, false},
+                                           CasFleches{5, 1, true, true}, CasFleches{5, 2, true, true},
+                                           CasFleches{5, 3, false, true}));
+
+TEST_F(Installation, ThumbnailsAreBuiltOnceWithTheMaskAroundAndAnErrorCellForBadFiles) {
+  image("panorama.bmp", 3000, 1000, {10, 200, 30});
+  const fs::path mauvais = dossier_ / "pics/bad.png";
+  std::ofstream(mauvais) << "?";
+  etat.Catalogue.push_back(mauvais.string());
+  fichiers.ajouter(etat.RepertoireRacine, "panorama.bmp");
+  fichiers.ajouter(etat.RepertoireRacine, "bad.png");
+  moteur.ScannerArborescence(false);
+  ASSERT_EQ(etat.Catalogue.size(), 2u);
+  vue.visible = true;
+  moteur.CreerVignettes();
+  EXPECT_EQ(etat.VignettesFaites, "~0~");
+  EXPECT_EQ(vue.progression, (std::vector<std::string>{"0/2", "1/2", "2/2"}));
+  EXPECT_FALSE(vue.visibles[Controle::ProgressBar1]);
+  Canvas toile(60, 45);
+  toile.FillRect({0, 0, 60, 45}, {1, 1, 1});
+  moteur.DessinerVignette(0, toile, 0, 0);
+  EXPECT_EQ(toile.Pixel(30, 5), (Color{1, 1, 1}));     // the transparent band above
+  EXPECT_EQ(toile.Pixel(30, 22), (Color{10, 200, 30}));  // the picture, rows 12 to 32
+  EXPECT_EQ(toile.Pixel(30, 40), (Color{1, 1, 1}));
+  EXPECT_EQ(texte.textes, std::vector<std::string>{"Error"});
+  // An error cell is tried again at the next request.
+  moteur.CreerVignette(1);
+  EXPECT_EQ(texte.textes.size(), 2u);
+  moteur.CreerVignette(0);
+  moteur.CreerVignette(2);
+  EXPECT_EQ(etat.VignettesFaites, "~0~");
+}
+
+TEST_F(Installation, NoBulkThumbnailsWhileTheWindowIsHidden) {
+  image("a.bmp", 20, 20);
+  vue.visible = false;
+  moteur.CreerVignettes();
+  EXPECT_TRUE(vue.progression.empty());
+  EXPECT_EQ(etat.VignettesFaites, "");
+}
+
+}  // namespace
