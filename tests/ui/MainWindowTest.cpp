@@ -25,6 +25,8 @@ QApplication& Application() {
   static int argc = 1;
   static char nom[] = "test_ui";
   static char* argv[] = {nom, nullptr};
+  // Without an X server the window tests still run, off screen.
+  if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
   static QApplication* application = [] {
     auto* a = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
