@@ -77,8 +77,8 @@ void PictureItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
   }
 }
 
-QSize PictureItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  return {option.rect.width(), PictureItemPainter::kHauteurElement};
+QSize PictureItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+  return {kLargeurElement, PictureItemPainter::kHauteurElement};
 }
 
 PictureComboBox::PictureComboBox(QWidget* parent) : QComboBox(parent) {

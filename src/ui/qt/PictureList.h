@@ -26,6 +26,7 @@ class PictureItemPainter {
 
 class PictureItemDelegate : public QStyledItemDelegate {
  public:
+  static constexpr int kLargeurElement = 185;
   explicit PictureItemDelegate(const PictureItemPainter& peintre, QObject* parent = nullptr)
       : QStyledItemDelegate(parent), peintre_(peintre) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
