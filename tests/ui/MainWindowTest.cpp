@@ -14,26 +14,13 @@
 #include <QTest>
 
 #include "app/TForm1.h"
+#include "ui/TestApplication.h"
 #include "platform/MemoryRegistry.h"
 #include "support/FakeLocale.h"
 #include "support/Fakes.h"
 #include "ui/qt/QtPlatform.h"
 
 namespace {
-
-QApplication& Application() {
-  static int argc = 1;
-  static char nom[] = "test_ui";
-  static char* argv[] = {nom, nullptr};
-  // Without an X server the window tests still run, off screen.
-  if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static QApplication* application = [] {
-    auto* a = new QApplication(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    return a;
-  }();
-  return *application;
-}
 
 // The real window and tray icon, driven by TForm1 over an in-memory registry.
 struct Programme {

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app/TForm1.h"
+#include "ui/TestApplication.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureReaders.h"
 #include "platform/MemoryRegistry.h"
@@ -29,16 +30,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-QApplication& Application() {
-  static int argc = 1;
-  static char nom[] = "test_ui";
-  static char* argv[] = {nom, nullptr};
-  // Without an X server the window tests still run, off screen.
-  if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static QApplication* application = new QApplication(argc, argv);
-  return *application;
-}
 
 // The colour at the centre of the root window's background pixmap, or nothing without one.
 std::optional<Color> CentreDuFond() {

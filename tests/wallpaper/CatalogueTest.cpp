@@ -8,12 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/Reglages.h"
-#include "platform/MemoryRegistry.h"
 #include "platform/posix/PosixFileSystem.h"
-#include "support/FakeFileSystem.h"
-#include "support/FakeLocale.h"
-#include "support/Fakes.h"
+#include "support/Entourage.h"
 #include "wallpaper/MoteurWallpaper.h"
 
 namespace fs = std::filesystem;
@@ -54,32 +50,13 @@ TEST(TexteBoutonDossier, FitsTheButtonLessFivePixelsWithoutTrailingSeparator) {
   EXPECT_EQ(TexteBoutonDossier("/home/me/Pictures/", 112, SixPixels), "/.../me/Pictures");
 }
 
-class Scan : public ::testing::Test {
+class Scan : public ::testing::Test, public testsupport::Entourage {
  public:
-  Scan() {
-    moteur.attacher(etat, *timer, reglages);
-    etat.TexteChoixDossier = "Select folder which contains your wallpapers.";
-  }
+  Scan() { moteur.attacher(etat, *timer, reglages); }
 
-  std::optional<RegistryValue> racineStockee() const {
-    return registre.value("SOFTWARE\\Verrelune", "RepertoireRacineDuScan");
-  }
+  std::optional<RegistryValue> racineStockee() const { return valeur("RepertoireRacineDuScan"); }
 
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale;
-  Reglages reglages{registre, locale, "/bin/verrelune"};
-  testsupport::VirtualClock horloge;
-  testsupport::VirtualTimerFactory minuteries{horloge};
-  std::unique_ptr<platform::Timer> timer = minuteries.createTimer();
-  testsupport::RecordingView vue;
-  testsupport::CountingPump pompe;
-  testsupport::FakeFileSystem fichiers;
-  testsupport::FakeScreen ecranMoteur;
-  testsupport::FakeScreen& ecran = ecranMoteur;
-  testsupport::RecordingDesktop bureau;
-  testsupport::BlockTextRenderer texte;
-  EtatProgramme etat;
-  MoteurWallpaper moteur{ServicesMoteur{vue, horloge, pompe, fichiers, registre, ecran, bureau, texte}};
+  MoteurWallpaper moteur{services()};
 };
 
 TEST_F(Scan, CatalogueFollowsTheListingOrderDepthFirst) {
@@ -263,7 +240,7 @@ class ScanReel : public Scan {
 
   fs::path racine_;
   platform::posix::PosixFileSystem posix;
-  MoteurWallpaper reel{ServicesMoteur{vue, horloge, pompe, posix, registre, ecran, bureau, texte}};
+  MoteurWallpaper reel{services(posix)};
 };
 
 TEST_F(ScanReel, EveryFolderIsListedOnceAndEveryPictureFoundOnce) {

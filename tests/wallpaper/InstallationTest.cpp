@@ -3,14 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/Reglages.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Picture.h"
-#include "imaging/PictureReaders.h"
-#include "platform/MemoryRegistry.h"
-#include "support/FakeFileSystem.h"
-#include "support/FakeLocale.h"
-#include "support/Fakes.h"
+#include "support/Entourage.h"
 #include "wallpaper/Ajustement.h"
 #include "wallpaper/FichierBmp.h"
 #include "wallpaper/MoteurWallpaper.h"
@@ -106,11 +101,9 @@ void EcrireBmp(const fs::path& chemin, int w, int h, Color couleur) {
   EnregistrerBmp(image, chemin.string());
 }
 
-class Installation : public ::testing::Test {
+class Installation : public ::testing::Test, public testsupport::Entourage {
  protected:
   Installation() {
-    RegisterJpegFormats(formats);
-    RegisterPictureReaders(formats);
     dossier_ = fs::temp_directory_path() /
                ("install-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -120,7 +113,6 @@ class Installation : public ::testing::Test {
     etat.DossierDonnees = (dossier_ / "data/Verrelune/").string();
     etat.FichierWallpaper = etat.DossierDonnees + "Verrelune.bmp";
     etat.RepertoireRacine = (dossier_ / "pics").string() + "/";
-    etat.TexteErreur = "Error";
     etat.Aleatoire.seed(7);
     ecran.ecran = {0, 0, 1024, 768};
   }
@@ -132,26 +124,9 @@ class Installation : public ::testing::Test {
     etat.Catalogue.push_back(chemin.string());
     return chemin.string();
   }
-  std::optional<RegistryValue> valeur(const char* nom) const {
-    return registre.value("SOFTWARE\\Verrelune", nom);
-  }
 
   fs::path dossier_;
-  TFileFormatsList formats;
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale;
-  Reglages reglages{registre, locale, "/bin/verrelune"};
-  testsupport::VirtualClock horloge;
-  testsupport::VirtualTimerFactory minuteries{horloge};
-  std::unique_ptr<platform::Timer> timer = minuteries.createTimer();
-  testsupport::RecordingView vue;
-  testsupport::CountingPump pompe;
-  testsupport::FakeFileSystem fichiers;
-  testsupport::FakeScreen ecran;
-  testsupport::RecordingDesktop bureau;
-  testsupport::BlockTextRenderer texte;
-  EtatProgramme etat;
-  MoteurWallpaper moteur{ServicesMoteur{vue, horloge, pompe, fichiers, registre, ecran, bureau, texte, formats}};
+  MoteurWallpaper moteur{services()};
 };
 
 TEST_F(Installation, InstallingWritesTheBitmapTheSettingsAndTheDesktopValues) {

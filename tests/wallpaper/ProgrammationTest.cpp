@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/Reglages.h"
 #include "app/TForm1.h"
-#include "platform/MemoryRegistry.h"
-#include "support/FakeFileSystem.h"
-#include "support/FakeLocale.h"
-#include "support/Fakes.h"
+#include "support/Entourage.h"
 #include "wallpaper/Conversions.h"
 #include "wallpaper/MoteurWallpaper.h"
 
@@ -33,9 +29,10 @@ class MoteurEnregistreur : public MoteurWallpaper {
   platform::Clock* horloge = nullptr;
 };
 
-class Programmation : public ::testing::Test {
+class Programmation : public ::testing::Test, public testsupport::Entourage {
  protected:
-  Programmation() {
+  // Whole seconds, as the stored time is.
+  Programmation() : Entourage(platform::DateTime{std::chrono::seconds(1'800'000'000)}) {
     moteur.reglages = &reglages;
     moteur.horloge = &horloge;
     moteur.attacher(etat, *timer, reglages);
@@ -56,22 +53,7 @@ class Programmation : public ::testing::Test {
     return timer->interval();
   }
 
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale;
-  Reglages reglages{registre, locale, "/bin/verrelune"};
-  // Whole seconds, as the stored time is.
-  testsupport::VirtualClock horloge{platform::DateTime{std::chrono::seconds(1'800'000'000)}};
-  testsupport::VirtualTimerFactory minuteries{horloge};
-  std::unique_ptr<platform::Timer> timer = minuteries.createTimer();
-  testsupport::RecordingView vue;
-  testsupport::CountingPump pompe;
-  testsupport::FakeFileSystem fichiers;
-  testsupport::FakeScreen ecranMoteur;
-  testsupport::FakeScreen& ecran = ecranMoteur;
-  testsupport::RecordingDesktop bureau;
-  testsupport::BlockTextRenderer texte;
-  EtatProgramme etat;
-  MoteurEnregistreur moteur{ServicesMoteur{vue, horloge, pompe, fichiers, registre, ecran, bureau, texte}};
+  MoteurEnregistreur moteur{services()};
   int coups_ = 0;
 };
 

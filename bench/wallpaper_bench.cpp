@@ -1,0 +1,106 @@
+// How fast the wallpaper engine does its three long jobs, against well-known tools on the same
+// inputs:
+//   wallpaper-bench thumbnails DIR      thumbnails per second, against vipsthumbnail --size 60x45
+//   wallpaper-bench install FILE        one full installation on a 1920 x 1080 screen
+//   wallpaper-bench scan DIR            a scan of the tree, against find on the same tree
+// Inputs: bench/prepare-inputs.sh makes the JPEG folder; bench/make-tree.sh a 100,000-file tree.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/posix/PosixFileSystem.h"
+#include "support/Entourage.h"
+
+namespace fs = std::filesystem;
+using Horloge = std::chrono::steady_clock;
+
+namespace {
+
+double Secondes(Horloge::time_point debut) {
+  return std::chrono::duration<double>(Horloge::now() - debut).count();
+}
+
+double Commande(const std::string& ligne) {
+  const auto debut = Horloge::now();
+  if (std::system(ligne.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", ligne.c_str());
+  return Secondes(debut);
+}
+
+// The engine with everything around it in memory, as the tests have it, but real files.
+struct Banc : testsupport::Entourage {
+  Banc() {
+    moteur.attacher(etat, *timer, reglages);
+    ecran.ecran = {0, 0, 1920, 1080};
+    vue.visible = true;
+    etat.DossierDonnees = (fs::temp_directory_path() / "wallpaper-bench/").string();
+    etat.FichierWallpaper = etat.DossierDonnees + "Verrelune.bmp";
+  }
+  platform::posix::PosixFileSystem disque;
+  MoteurWallpaper moteur{services(disque)};
+};
+
+int Vignettes(const std::string& dossier) {
+  Banc banc;
+  banc.etat.RepertoireRacine = dossier;
+  banc.moteur.ScannerArborescence(false);
+  const std::size_t n = banc.etat.Catalogue.size();
+  if (n == 0) return std::fprintf(stderr, "no pictures in %s\n", dossier.c_str()), 1;
+  const auto debut = Horloge::now();
+  banc.moteur.CreerVignettes();
+  const double nous = Secondes(debut);
+
+  const fs::path sortie = fs::temp_directory_path() / "wallpaper-bench-vips";
+  fs::create_directories(sortie);
+  std::string ligne = "vipsthumbnail --size 60x45 -o '" + sortie.string() + "/%s.png'";
+  for (const auto& chemin : banc.etat.Catalogue) ligne += " '" + chemin + "'";
+  const double vips = Commande(ligne);
+  std::printf("thumbnails: %zu pictures\n", n);
+  std::printf("  verrelune      %8.1f per second (%.3f s)\n", n / nous, nous);
+  std::printf("  vipsthumbnail  %8.1f per second (%.3f s)\n", n / vips, vips);
+  std::printf("  ratio (ours / vips, above 1 is faster): %.2f\n", vips / nous);
+  return 0;
+}
+
+int Installation(const std::string& fichier) {
+  Banc banc;
+  banc.etat.Catalogue = {fichier, fichier + ".absent.jpg"};
+  const auto debut = Horloge::now();
+  banc.moteur.InstallerWallpaper(0, true);
+  const double duree = Secondes(debut);
+  const auto style = banc.registre.value(platform::kCleBureau, "WallpaperStyle");
+  std::printf("install %s on 1920 x 1080: %.3f s, style %s, file %ju bytes\n", fichier.c_str(),
+              duree, style ? style->text.c_str() : "none",
+              static_cast<std::uintmax_t>(fs::exists(banc.etat.FichierWallpaper)
+                                              ? fs::file_size(banc.etat.FichierWallpaper)
+                                              : 0));
+  return 0;
+}
+
+int Scan(const std::string& dossier) {
+  Banc banc;
+  banc.etat.RepertoireRacine = dossier;
+  // Once to warm the file system's caches for both.
+  banc.moteur.ScannerArborescence(false);
+  Commande("find '" + dossier + "' -type f > /dev/null");
+  const auto debut = Horloge::now();
+  banc.moteur.ScannerArborescence(false);
+  const double nous = Secondes(debut);
+  const double find = Commande("find '" + dossier + "' -type f > /dev/null");
+  std::printf("scan of %zu pictures: verrelune %.3f s, find %.3f s, ratio %.2f\n",
+              banc.etat.Catalogue.size(), nous, find, nous / find);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "thumbnails") return Vignettes(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "install") return Installation(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "scan") return Scan(argv[2]);
+  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR\n");
+  return 2;
+}

@@ -1,0 +1,15 @@
+#include "support/Entourage.h"
+
+#include "imaging/JPEGImage.h"
+#include "imaging/PictureReaders.h"
+
+namespace testsupport {
+
+Entourage::Entourage(platform::DateTime debut) : horloge(debut) {
+  RegisterJpegFormats(formats);
+  RegisterPictureReaders(formats);
+  etat.TexteErreur = "Error";
+  etat.TexteChoixDossier = "Select folder which contains your wallpapers.";
+}
+
+}  // namespace testsupport
