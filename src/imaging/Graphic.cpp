@@ -8,7 +8,5 @@ const TGraphicClass& TGraphic::Class() {
 }
 
 void TGraphic::ReadPictureFile(const std::string& path) {
-  const TFileBytes file = ReadPictureFileBytes(path);
-  TPictureStream stream(file.Bytes());
-  ReadPictureStream(stream);
+  WithPictureFile(path, [this](TPictureStream& stream) { ReadPictureStream(stream); });
 }

@@ -30,6 +30,9 @@ class TImageList {
   // Width() x Height() of the picture; what it does not cover, and every pixel of `mask`, is
   // transparent.
   std::size_t AddMasked(const Canvas& picture, Color mask);
+  // Appends an opaque black cell (the slot a picture has before its thumbnail is made) and
+  // returns its index.
+  std::size_t AddPlaceholder();
   // Replaces slot `index` the same way; an index beyond the list is ignored.
   void ReplaceMasked(std::size_t index, const Canvas& picture, Color mask);
 

@@ -19,15 +19,31 @@ constexpr int kGreyLevels = 236;
 // Rows handed to the library per call, so that it can emit a whole iMCU row at once.
 constexpr int kRowsPerCall = 16;
 
-// Everything the library touches during one run, kept outside the frame that calls setjmp so
-// that nothing it changes is an automatic variable of that frame.
-struct Session {
-  std::span<const std::uint8_t> data;
-  // Header only, or decode at `denominator` (1, 2, 4, 8) into `target`.
-  bool headerOnly = true;
-  unsigned denominator = 1;
-  TBitmap* target = nullptr;
+// The library's error_exit ends the process; ours leaves the library for good.
+[[noreturn]] void ErrorExit(j_common_ptr common);
+void IgnoreMessage(j_common_ptr) {}
+void WatchScans(j_common_ptr common);
 
+}  // namespace
+
+// Everything the library touches while reading one picture. It lives on the heap, outside
+// the frames that call setjmp, so nothing the library changes is an automatic variable of a
+// frame it jumps back into.
+struct JpegSession {
+  explicit JpegSession(std::span<const std::uint8_t> bytes) : data(bytes) {
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = ErrorExit;
+    // Warnings about corrupt data are not printed; what can be decoded is shown.
+    error.manager.output_message = IgnoreMessage;
+    progress.manager.progress_monitor = WatchScans;
+    progress.session = this;
+  }
+  JpegSession(const JpegSession&) = delete;
+  JpegSession& operator=(const JpegSession&) = delete;
+  // Safe in every state, also on a structure the library never initialised.
+  ~JpegSession() { jpeg_destroy_decompress(&info); }
+
+  std::span<const std::uint8_t> data;
   jpeg_decompress_struct info{};
   struct ErrorManager {
     jpeg_error_mgr manager;
@@ -35,11 +51,10 @@ struct Session {
   } error{};
   struct Progress {
     jpeg_progress_mgr manager;
-    Session* session;
+    JpegSession* session;
   } progress{};
 
   // Results.
-  int messageCode = 0;
   bool failed = false;
   bool tooManyScans = false;
   std::exception_ptr allocationError;
@@ -50,19 +65,17 @@ struct Session {
   bool progressive = false;
 };
 
-// The library's own error_exit ends the process; ours leaves the library for good.
-[[noreturn]] void ErrorExit(j_common_ptr common) {
-  auto* error = reinterpret_cast<Session::ErrorManager*>(common->err);
+namespace {
+
+void ErrorExit(j_common_ptr common) {
+  auto* error = reinterpret_cast<JpegSession::ErrorManager*>(common->err);
   std::longjmp(error->jump, 1);
 }
-
-// Warnings about corrupt data are not printed; what can be decoded is shown.
-void IgnoreMessage(j_common_ptr) {}
 
 // Stops progressive files with an absurd number of scans, each a pass over the whole picture.
 void WatchScans(j_common_ptr common) {
   if (!common->is_decompressor) return;
-  auto* progress = reinterpret_cast<Session::Progress*>(common->progress);
+  auto* progress = reinterpret_cast<JpegSession::Progress*>(common->progress);
   if (reinterpret_cast<j_decompress_ptr>(common)->input_scan_number > kMaxJpegScans) {
     progress->session->tooManyScans = true;
     std::longjmp(progress->session->error.jump, 1);
@@ -71,7 +84,7 @@ void WatchScans(j_common_ptr common) {
 
 // Makes the target raster; C++ failures are kept for the caller instead of crossing the
 // library's frames.
-bool PrepareTarget(Session& session) noexcept {
+bool PrepareTarget(JpegSession& session, TBitmap& target) noexcept {
   try {
     const jpeg_decompress_struct& info = session.info;
     TBitmap bitmap;
@@ -87,7 +100,7 @@ bool PrepareTarget(Session& session) noexcept {
       bitmap.SetPixelLayout(PixelLayout::Bgr24);
     }
     bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
-    session.target->SwapRaster(bitmap);
+    target.SwapRaster(bitmap);
     return true;
   } catch (...) {
     session.allocationError = std::current_exception();
@@ -95,20 +108,13 @@ bool PrepareTarget(Session& session) noexcept {
   }
 }
 
-// One pass of the library over the data. Only plain data lives in this frame, so the jump
-// back from ErrorExit skips no destructor.
-void Run(Session& session) {
+// Reads the header: size at every scale, colour space, progressive or not. Returns false on a
+// library error. Only plain data lives in this frame, so the jump back skips no destructor.
+bool ReadHeader(JpegSession& session) {
   jpeg_decompress_struct& info = session.info;
-  info.err = jpeg_std_error(&session.error.manager);
-  session.error.manager.error_exit = ErrorExit;
-  session.error.manager.output_message = IgnoreMessage;
-  session.progress.manager.progress_monitor = WatchScans;
-  session.progress.session = &session;
   if (setjmp(session.error.jump)) {
-    session.messageCode = session.error.manager.msg_code;
     session.failed = true;
-    jpeg_destroy_decompress(&info);
-    return;
+    return false;
   }
   jpeg_create_decompress(&info);
   info.progress = &session.progress.manager;
@@ -118,20 +124,24 @@ void Run(Session& session) {
   session.progressive = info.progressive_mode != 0;
   session.fullWidth = info.image_width;
   session.fullHeight = info.image_height;
-
-  if (session.headerOnly) {
-    for (unsigned n = 0; n < 4; ++n) {
-      info.scale_num = 1;
-      info.scale_denom = 1u << n;
-      jpeg_calc_output_dimensions(&info);
-      session.sizes[n] = {static_cast<int>(info.output_width), static_cast<int>(info.output_height)};
-    }
-    jpeg_destroy_decompress(&info);
-    return;
+  for (unsigned n = 0; n < 4; ++n) {
+    info.scale_num = 1;
+    info.scale_denom = 1u << n;
+    jpeg_calc_output_dimensions(&info);
+    session.sizes[n] = {static_cast<int>(info.output_width), static_cast<int>(info.output_height)};
   }
+  return true;
+}
 
+// Decodes a session whose header has been read, at 1/denominator, into `target`.
+bool Decode(JpegSession& session, unsigned denominator, TBitmap& target) {
+  jpeg_decompress_struct& info = session.info;
+  if (setjmp(session.error.jump)) {
+    session.failed = true;
+    return false;
+  }
   info.scale_num = 1;
-  info.scale_denom = session.denominator;
+  info.scale_denom = denominator;
   info.do_block_smoothing = TRUE;
   info.dct_method = JDCT_ISLOW;
   if (session.grayscale) {
@@ -143,11 +153,7 @@ void Run(Session& session) {
     info.out_color_space = JCS_EXT_BGR;
   }
   jpeg_start_decompress(&info);
-  if (!PrepareTarget(session)) {
-    jpeg_destroy_decompress(&info);
-    return;
-  }
-  TBitmap& target = *session.target;
+  if (!PrepareTarget(session, target)) return false;
   JSAMPROW rows[kRowsPerCall];
   while (info.output_scanline < info.output_height) {
     const JDIMENSION first = info.output_scanline;
@@ -156,15 +162,16 @@ void Run(Session& session) {
     if (jpeg_read_scanlines(&info, rows, count) == 0) break;
   }
   // The rest of the file (markers after the last scan) is of no interest.
-  jpeg_destroy_decompress(&info);
+  jpeg_abort_decompress(&info);
+  return true;
 }
 
-[[noreturn]] void ThrowFailure(const Session& session) {
+[[noreturn]] void ThrowFailure(const JpegSession& session) {
   if (session.allocationError) std::rethrow_exception(session.allocationError);
   if (session.tooManyScans)
     throw EJPEG("Erreur JPEG : image progressive de plus de " + std::to_string(kMaxJpegScans) + " passes");
   char text[40];
-  std::snprintf(text, sizeof text, "Erreur JPEG #%d", session.messageCode);
+  std::snprintf(text, sizeof text, "Erreur JPEG #%d", session.error.manager.msg_code);
   throw EJPEG(text);
 }
 
@@ -174,6 +181,9 @@ const TGraphicClass& TJPEGImage::Class() {
   static const TGraphicClass kind = TGraphicClass::Of<TJPEGImage>("TJPEGImage", TGraphic::Class());
   return kind;
 }
+
+TJPEGImage::TJPEGImage() = default;
+TJPEGImage::~TJPEGImage() = default;
 
 int TJPEGImage::Width() const { return sizes_[static_cast<int>(scale_)].width; }
 int TJPEGImage::Height() const { return sizes_[static_cast<int>(scale_)].height; }
@@ -185,24 +195,21 @@ void TJPEGImage::SetJpegScale(TJPEGScale scale) {
 }
 
 void TJPEGImage::ReadPictureStream(TPictureStream& stream) {
-  const auto bytes = stream.ReadView(stream.Remaining());
-  std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+  auto [data, owner] = stream.ReadShared(stream.Remaining());
+  std::unique_ptr<JpegSession> session;
   std::array<Size, 4> sizes{};
-  bool grayscale = false, progressive = false;
   if (!data.empty()) {
-    auto session = std::make_unique<Session>();
-    session->data = data;
-    Run(*session);
-    if (session->failed) ThrowFailure(*session);
+    session = std::make_unique<JpegSession>(data);
+    if (!ReadHeader(*session)) ThrowFailure(*session);
     CheckPictureSize(session->fullWidth, session->fullHeight);
     for (int n = 0; n < 4; ++n) sizes[n] = {session->sizes[n][0], session->sizes[n][1]};
-    grayscale = session->grayscale;
-    progressive = session->progressive;
   }
-  data_ = std::move(data);
+  grayscale_ = session && session->grayscale;
+  progressive_ = session && session->progressive;
+  dataOwner_ = std::move(owner);
+  data_ = data;
   sizes_ = sizes;
-  grayscale_ = grayscale;
-  progressive_ = progressive;
+  session_ = std::move(session);
   bitmap_.reset();
 }
 
@@ -212,13 +219,12 @@ TBitmap& TJPEGImage::DecodedBitmap() {
   if (bitmap_) return *bitmap_;
   auto bitmap = std::make_unique<TBitmap>();
   if (!data_.empty()) {
-    auto session = std::make_unique<Session>();
-    session->data = data_;
-    session->headerOnly = false;
-    session->denominator = 1u << static_cast<unsigned>(scale_);
-    session->target = bitmap.get();
-    Run(*session);
-    if (session->failed || session->allocationError) ThrowFailure(*session);
+    std::unique_ptr<JpegSession> session = std::move(session_);
+    if (!session) {
+      session = std::make_unique<JpegSession>(data_);
+      if (!ReadHeader(*session)) ThrowFailure(*session);
+    }
+    if (!Decode(*session, 1u << static_cast<unsigned>(scale_), *bitmap)) ThrowFailure(*session);
   }
   bitmap_ = std::move(bitmap);
   return *bitmap_;

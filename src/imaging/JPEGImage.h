@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "base/Exception.h"
@@ -16,6 +17,8 @@ class EJPEG : public Exception {
   using Exception::Exception;
 };
 
+struct JpegSession;
+
 // The decoding scale of a JPEG picture: full size or 1/2, 1/4, 1/8.
 enum class TJPEGScale { FullSize, Half, Quarter, Eighth };
 
@@ -25,7 +28,8 @@ enum class TJPEGScale { FullSize, Half, Quarter, Eighth };
 // most 236 grey levels for greyscale ones.
 class TJPEGImage : public TGraphic {
  public:
-  TJPEGImage() = default;
+  TJPEGImage();
+  ~TJPEGImage() override;
 
   static const TGraphicClass& Class();
   VERRELUNE_GRAPHIC_CLASS_TYPE
@@ -57,7 +61,12 @@ class TJPEGImage : public TGraphic {
     int height = 0;
   };
 
-  std::vector<std::uint8_t> data_;
+  // The compressed file, shared with the buffer it was read from when that can be kept.
+  std::shared_ptr<const void> dataOwner_;
+  std::span<const std::uint8_t> data_;
+  // The library's state after reading the header at load, used by the first decoding so that
+  // the header is not parsed twice.
+  std::unique_ptr<JpegSession> session_;
   std::array<Size, 4> sizes_{};  // by TJPEGScale
   bool grayscale_ = false;
   bool progressive_ = false;

@@ -1,35 +1,54 @@
 #include "imaging/PictureStream.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "imaging/Limits.h"
 
 std::size_t TPictureStream::Read(std::span<std::uint8_t> target) {
-  const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), Remaining()));
-  if (count > 0) std::memcpy(target.data(), data_.data() + position_, count);
-  position_ += count;
-  return count;
+  const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), Remaining()));
+  if (count == 0) return 0;
+  std::size_t got = count;
+  if (file_) {
+    if (filePosition_ != position_ && std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) return 0;
+    // A file that shrank while being read gives fewer bytes; the rest is simply not there.
+    got = std::fread(target.data(), 1, count, file_);
+    filePosition_ = position_ + got;
+  } else {
+    std::memcpy(target.data(), data_.data() + position_, count);
+  }
+  position_ += got;
+  return got;
 }
 
 void TPictureStream::ReadExact(std::span<std::uint8_t> target) {
-  if (Remaining() < target.size()) throw EReadError();
-  Read(target);
+  const std::uint64_t start = position_;
+  if (Remaining() < target.size() || Read(target) != target.size()) {
+    position_ = start;
+    throw EReadError();
+  }
 }
 
 std::span<const std::uint8_t> TPictureStream::ReadView(std::uint64_t count) {
-  const std::size_t taken = static_cast<std::size_t>(std::min(count, Remaining()));
-  std::span<const std::uint8_t> view;
-  if (taken > 0) view = data_.subspan(static_cast<std::size_t>(position_), taken);
-  position_ += taken;
-  return view;
+  const auto wanted = static_cast<std::size_t>(std::min(count, Remaining()));
+  if (!file_) {
+    std::span<const std::uint8_t> view;
+    if (wanted > 0) view = data_.subspan(static_cast<std::size_t>(position_), wanted);
+    position_ += wanted;
+    return view;
+  }
+  viewBuffer_.resize(wanted);
+  viewBuffer_.resize(Read(viewBuffer_));
+  return viewBuffer_;
 }
 
-std::span<const std::uint8_t> TPictureStream::RemainingView() const {
-  if (Remaining() == 0) return {};
-  return data_.subspan(static_cast<std::size_t>(position_));
+std::pair<std::span<const std::uint8_t>, std::shared_ptr<const void>> TPictureStream::ReadShared(std::uint64_t count) {
+  if (!file_ && owner_) return {ReadView(count), owner_};
+  const auto wanted = static_cast<std::size_t>(std::min(count, Remaining()));
+  auto buffer = std::make_shared_for_overwrite<std::uint8_t[]>(wanted);
+  const std::size_t got = Read({buffer.get(), wanted});
+  return {{buffer.get(), got}, buffer};
 }
 
 std::uint8_t TPictureStream::ReadU8() {
@@ -66,10 +85,6 @@ std::uint32_t TPictureStream::ReadU32BE() {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 [[noreturn]] void ThrowOpenError(const std::string& path, int error) {
   throw EFOpenError("Impossible d'ouvrir le fichier " + path + " (" + std::strerror(error) + ")");
 }
@@ -78,35 +93,35 @@ struct FileCloser {
   throw EFOpenError("Fichier image trop grand : " + path);
 }
 
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 }  // namespace
 
-TFileBytes ReadPictureFileBytes(const std::string& path) {
+void WithPictureFile(const std::string& path, const std::function<void(TPictureStream&)>& read) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) ThrowOpenError(path, errno);
-  // The size the file system reports is only a hint for the first read: the file may be a
-  // pipe, or change while we read it, so reading goes on until the end is really met.
-  std::size_t capacity = 1 << 16;
   if (std::fseek(file.get(), 0, SEEK_END) == 0) {
     const long size = std::ftell(file.get());
     if (size >= 0) {
       if (static_cast<std::uint64_t>(size) > kMaxPictureFileBytes) ThrowTooBig(path);
-      capacity = static_cast<std::size_t>(size) + 1;
+      std::rewind(file.get());
+      TPictureStream stream(file.get(), static_cast<std::uint64_t>(size));
+      read(stream);
+      return;
     }
   }
-  std::rewind(file.get());
-  TFileBytes bytes;
-  bytes.data_ = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-  for (;;) {
-    bytes.size_ += std::fread(bytes.data_.get() + bytes.size_, 1, capacity - bytes.size_, file.get());
-    if (bytes.size_ < capacity) {
-      if (std::ferror(file.get())) ThrowOpenError(path, errno ? errno : EIO);
-      break;
-    }
-    if (capacity > kMaxPictureFileBytes) ThrowTooBig(path);
-    auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity * 2);
-    std::memcpy(larger.get(), bytes.data_.get(), bytes.size_);
-    bytes.data_ = std::move(larger);
-    capacity *= 2;
+  // Not seekable (a pipe): read it all, up to the limit, and read from memory.
+  std::clearerr(file.get());
+  auto contents = std::make_shared<std::vector<std::uint8_t>>();
+  std::vector<std::uint8_t> block(1 << 16);
+  std::size_t got;
+  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
+    contents->insert(contents->end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
+    if (contents->size() > kMaxPictureFileBytes) ThrowTooBig(path);
   }
-  return bytes;
+  if (std::ferror(file.get())) ThrowOpenError(path, errno ? errno : EIO);
+  TPictureStream stream(*contents, contents);
+  read(stream);
 }

@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Exception.h"
@@ -21,20 +24,23 @@ class EFOpenError : public Exception {
   using Exception::Exception;
 };
 
-// The bytes of one picture file as the readers see them: a read position over a block of
-// memory. Reads never go past the end: `Read` returns what is there, the `Read...` helpers that
-// need a fixed number of bytes raise EReadError. The position may be moved anywhere, also past
-// the end, where every read finds nothing.
+// The bytes of one picture as the readers see them: a read position over a block of memory or
+// over an open file. Reads never go past the end: `Read` returns what is there, the helpers
+// that need a fixed number of bytes raise EReadError. The position may be moved anywhere, also
+// past the end, where every read finds nothing.
 class TPictureStream {
  public:
-  explicit TPictureStream(std::span<const std::uint8_t> data) : data_(data) {}
+  // Over memory. `owner`, when given, keeps the bytes alive; a reader that holds on to its
+  // bytes after reading (JPEG decodes later) then shares them instead of copying.
+  explicit TPictureStream(std::span<const std::uint8_t> data, std::shared_ptr<const void> owner = nullptr)
+      : data_(data), size_(data.size()), owner_(std::move(owner)) {}
+  // Over an open file of `size` bytes, read from its start; the stream does not close it.
+  TPictureStream(std::FILE* file, std::uint64_t size) : file_(file), size_(size) {}
 
-  std::uint64_t Size() const { return data_.size(); }
+  std::uint64_t Size() const { return size_; }
   std::uint64_t Position() const { return position_; }
   void Seek(std::uint64_t position) { position_ = position; }
-  std::uint64_t Remaining() const {
-    return position_ < data_.size() ? data_.size() - position_ : 0;
-  }
+  std::uint64_t Remaining() const { return position_ < size_ ? size_ - position_ : 0; }
   void Skip(std::uint64_t count) { position_ += count; }
 
   // Copies up to target.size() bytes; returns how many were copied.
@@ -42,10 +48,13 @@ class TPictureStream {
   // Copies exactly target.size() bytes or raises EReadError (the position is then unchanged).
   void ReadExact(std::span<std::uint8_t> target);
 
-  // The next `count` bytes (fewer at the end), without copying; the position moves past them.
+  // The next `count` bytes (fewer at the end); the position moves past them. The view stays
+  // valid until the next ReadView on this stream.
   std::span<const std::uint8_t> ReadView(std::uint64_t count);
-  // All bytes from the position to the end, without moving.
-  std::span<const std::uint8_t> RemainingView() const;
+
+  // The next `count` bytes (fewer at the end) with an owner that keeps them alive after the
+  // stream is gone; shares the stream's own memory when it has an owner.
+  std::pair<std::span<const std::uint8_t>, std::shared_ptr<const void>> ReadShared(std::uint64_t count);
 
   std::uint8_t ReadU8();
   std::uint16_t ReadU16LE();
@@ -55,21 +64,15 @@ class TPictureStream {
 
  private:
   std::span<const std::uint8_t> data_;
+  std::FILE* file_ = nullptr;
+  std::uint64_t size_ = 0;
+  std::shared_ptr<const void> owner_;
   std::uint64_t position_ = 0;
+  std::uint64_t filePosition_ = 0;
+  std::vector<std::uint8_t> viewBuffer_;
 };
 
-// The whole content of a file.
-class TFileBytes {
- public:
-  std::span<const std::uint8_t> Bytes() const { return {data_.get(), size_}; }
-
- private:
-  friend TFileBytes ReadPictureFileBytes(const std::string& path);
-  // Not value-initialised: every byte handed out has been read from the file.
-  std::unique_ptr<std::uint8_t[]> data_;
-  std::size_t size_ = 0;
-};
-
-// Reads a file opened for reading only. Raises EFOpenError when it cannot be opened or read,
-// or is larger than kMaxPictureFileBytes.
-TFileBytes ReadPictureFileBytes(const std::string& path);
+// Opens `path` for reading and hands a stream over it, positioned at 0, to `read`; the file is
+// closed whether reading succeeds or not. Raises EFOpenError when the file cannot be opened or
+// is larger than kMaxPictureFileBytes.
+void WithPictureFile(const std::string& path, const std::function<void(TPictureStream&)>& read);

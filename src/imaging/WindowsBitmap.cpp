@@ -55,11 +55,12 @@ Header ReadHeaders(TPictureStream& stream) {
   header.core = headerSize == kCoreHeaderSize;
   // Width, height, planes and bit count are the least any header variant carries.
   if (headerSize < 16 && !header.core) Bad();
-  const auto body = stream.ReadView(headerSize - 4);
-  if (body.size() != headerSize - 4) Bad();
+  if (stream.Remaining() < headerSize - 4) Bad();
   // The fields of the longest header we read, zero where the file's header is shorter.
   std::array<std::uint8_t, 124> fields{};
-  std::memcpy(fields.data() + 4, body.data(), std::min<std::size_t>(body.size(), fields.size() - 4));
+  const std::uint64_t known = std::min<std::uint64_t>(headerSize - 4, fields.size() - 4);
+  stream.ReadExact({fields.data() + 4, static_cast<std::size_t>(known)});
+  stream.Skip(headerSize - 4 - known);
 
   unsigned planes;
   if (header.core) {
@@ -132,9 +133,10 @@ struct Channel {
   }
 };
 
-// Pixel data in the file's own layout, row by row, as far as the file goes. Bit-field pixels
-// whose masks match no layout are unpacked into Bgrx32.
-void ReadUncompressed(const Header& header, std::span<const std::uint8_t> data, TBitmap& bitmap) {
+// Pixel data in the file's own layout, row by row straight into the raster, as far as the
+// file and `imageSize` go. Bit-field pixels whose masks match no layout are unpacked into
+// Bgrx32.
+void ReadUncompressed(const Header& header, TPictureStream& stream, std::uint64_t imageSize, TBitmap& bitmap) {
   const auto height = static_cast<int>(header.height);
   const std::size_t fileRowBytes =
       static_cast<std::size_t>((static_cast<std::uint64_t>(header.width) * header.bitCount + 31) / 32 * 4);
@@ -142,17 +144,16 @@ void ReadUncompressed(const Header& header, std::span<const std::uint8_t> data, 
                       !(header.bitCount == 32 && header.masks == std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF});
   const Channel red(header.masks[0]), green(header.masks[1]), blue(header.masks[2]);
   const std::size_t bytesPerPixel = header.bitCount / 8;
-  for (int k = 0; k < height; ++k) {
-    const std::size_t offset = static_cast<std::size_t>(k) * fileRowBytes;
-    if (offset >= data.size()) break;
-    const std::size_t available = std::min(fileRowBytes, data.size() - offset);
+  std::vector<std::uint8_t> fileRow(unpack ? fileRowBytes : 0);
+  std::uint64_t left = std::min(imageSize, stream.Remaining());
+  for (int k = 0; k < height && left > 0; ++k) {
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(fileRowBytes, left));
     std::uint8_t* target = bitmap.ScanLine(header.topDown ? k : height - 1 - k).data();
-    const std::uint8_t* source = data.data() + offset;
-    if (!unpack) {
-      std::memcpy(target, source, available);
-      continue;
-    }
-    const std::size_t pixels = std::min<std::size_t>(available / bytesPerPixel, static_cast<std::size_t>(header.width));
+    const std::size_t got = stream.Read({unpack ? fileRow.data() : target, wanted});
+    left = got < wanted ? 0 : left - got;
+    if (!unpack) continue;
+    const std::uint8_t* source = fileRow.data();
+    const std::size_t pixels = std::min<std::size_t>(got / bytesPerPixel, static_cast<std::size_t>(header.width));
     for (std::size_t x = 0; x < pixels; ++x, source += bytesPerPixel, target += 4) {
       const std::uint32_t pixel = bytesPerPixel == 2 ? U16(source) : U32(source);
       target[0] = blue.Value(pixel);
@@ -266,7 +267,6 @@ void TBitmap::ReadPictureStream(TPictureStream& stream) {
     stream.Seek(offsetUsable ? dataOffset : tableStart + declared * entrySize);
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(header.width) * header.bitCount + 31) / 32 * 4;
     const std::uint64_t imageSize = header.imageSize != 0 ? header.imageSize : rowBytes * static_cast<std::uint64_t>(header.height);
-    const auto data = stream.ReadView(imageSize);
 
     TBitmap result;
     const bool runLength = header.compression == kRle8 || header.compression == kRle4;
@@ -286,8 +286,8 @@ void TBitmap::ReadPictureStream(TPictureStream& stream) {
       result.SetPixelLayout(PixelLayout::Bgrx32);
     }
     result.SetSize(static_cast<int>(header.width), static_cast<int>(header.height));
-    if (runLength) ReadRunLength(header, data, MakePaletteTable(palette), result);
-    else ReadUncompressed(header, data, result);
+    if (runLength) ReadRunLength(header, stream.ReadView(imageSize), MakePaletteTable(palette), result);
+    else ReadUncompressed(header, stream, imageSize, result);
     SwapRaster(result);
   } catch (const EReadError&) {
     Bad();

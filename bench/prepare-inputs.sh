@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Makes the benchmark's input folders from the wallpapers of Debian's gnome-backgrounds package:
+#   bench/prepare-inputs.sh OUT      ->  OUT/jpg/*.jpg  OUT/bmp/*.bmp
+# The package's .jpg files are taken as they are; its WebP wallpapers (the only raster format
+# of recent versions) are re-encoded as JPEG at full size, quality 90, 4:2:0. The BMP inputs are
+# 1920 x 1080 crops: six 24-bit and three 8-bit (palette, uncompressed) files.
+# Then: picture-bench --jpeg OUT/jpg --bmp OUT/bmp
+set -euo pipefail
+out=${1:?usage: prepare-inputs.sh OUT}
+mkdir -p "$out/jpg" "$out/bmp"
+shopt -s nullglob
+for f in /usr/share/backgrounds/gnome/*.jpg /usr/share/backgrounds/gnome/*.jpeg; do cp "$f" "$out/jpg/"; done
+for f in /usr/share/backgrounds/gnome/*.webp; do
+  convert "$f" -quality 90 -sampling-factor 2x2 "$out/jpg/$(basename "${f%.*}").jpg"
+done
+crop=(-resize '1920x1080^' -gravity center -extent 1920x1080)
+for name in adwaita-d grid-l licorice-d pixels-l truchet-d wood-l; do
+  if [ -f "$out/jpg/$name.jpg" ]; then convert "$out/jpg/$name.jpg" "${crop[@]}" "BMP3:$out/bmp/$name-24.bmp"; fi
+done
+for name in adwaita-l symbolic-d wood-d; do
+  if [ -f "$out/jpg/$name.jpg" ]; then
+    convert "$out/jpg/$name.jpg" "${crop[@]}" -colors 256 -type Palette -compress None "BMP3:$out/bmp/$name-8.bmp"
+  fi
+done
