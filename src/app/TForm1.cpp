@@ -12,6 +12,7 @@ namespace {
 constexpr std::uint32_t kIntervalleInitialisation = 1;
 constexpr std::uint32_t kIntervalleAntiDisparition = 30 * 60 * 1000;
 constexpr std::uint32_t kBoutonGaucheRelache = 0x202;
+constexpr std::uint32_t kBoutonDroitRelache = 0x205;
 constexpr int kHauteurElementListe = 45;
 constexpr std::size_t kTailleChampInfoBulle = 64;
 
@@ -259,8 +260,79 @@ int TForm1::ComboWallpaperDropDown(int haut, int hauteurChamp) {
 }
 
 void TForm1::MessageIconeTray(std::uint32_t evenement) {
-  if (evenement == kBoutonGaucheRelache)
+  if (evenement == kBoutonGaucheRelache) {
     moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+  } else if (evenement == kBoutonDroitRelache) {
+    vue_.ouvrirMenuPanic();
+  }
+}
+
+void TForm1::PopupMenuPanicPopup() {
+  const int dernier = services_.ecran.geometry().width <= 640 ? 4 : 7;
+  const int nombre = static_cast<int>(Catalogue.size());
+  MenuWallpaperCommVisible = nombre > 0;
+  MenuWallpaperHasardLegende = nombre > 0 ? TexteChanger : TextesDe(Langue).LabelPasDImages;
+  vue_.setVisible(Controle::MenuWallpaperComm, MenuWallpaperCommVisible);
+  vue_.setTexte(Controle::MenuWallpaperHasard, MenuWallpaperHasardLegende);
+
+  std::string choisis = "~";
+  for (int k = 0; k < static_cast<int>(MenuWallpaper.size()); ++k) {
+    EntreeMenuImage& entree = MenuWallpaper[static_cast<std::size_t>(k)];
+    entree.visible = k <= dernier && k < nombre;
+    if (entree.visible) {
+      std::uniform_int_distribution<int> tirage(0, nombre - 1);
+      int index;
+      do {
+        index = tirage(Aleatoire);
+      } while (choisis.find("~" + std::to_string(index) + "~") != std::string::npos);
+      choisis += std::to_string(index) + "~";
+      entree.tag = index;
+      entree.legende = Catalogue[static_cast<std::size_t>(index)];
+    }
+    vue_.setEntreeMenuImage(k, entree.visible, entree.tag, entree.legende);
+  }
+}
+
+void TForm1::MenuWallpaperXClick(int k) {
+  if (k < 0 || k >= static_cast<int>(MenuWallpaper.size())) return;
+  moteur_.InstallerWallpaper(MenuWallpaper[static_cast<std::size_t>(k)].tag, true);
+}
+
+void TForm1::MenuWallpaperHasardClick() {
+  moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+}
+
+void TForm1::MenuMonitorOpenFileClick() {
+  if (!LabelCheminCompletDuFichier.empty()) services_.shell.open(LabelCheminCompletDuFichier);
+}
+
+void TForm1::MenuMonitorOpenDirectoryClick() {
+  if (LabelCheminCompletDuFichier.empty()) return;
+  const auto fin = LabelCheminCompletDuFichier.rfind(kSeparateur);
+  services_.shell.open(fin == std::string::npos ? std::string()
+                                                : LabelCheminCompletDuFichier.substr(0, fin + 1));
+}
+
+void TForm1::MenuMonitorCopierCheminClick() {
+  if (!LabelCheminCompletDuFichier.empty())
+    services_.shell.setClipboardText(LabelCheminCompletDuFichier);
+}
+
+// Steps count back from the newest entry; the oldest entry is never a target.
+void TForm1::MenuMonitorPrecedentClick() {
+  const int n = static_cast<int>(Historique.size());
+  const int p = PositionHistorique + 1;
+  if (p > n - 2) return;
+  PositionHistorique = p;
+  moteur_.InstallerWallpaper(StrToInt(Historique[static_cast<std::size_t>(n - 1 - p)]), false);
+}
+
+void TForm1::MenuMonitorSuivantClick() {
+  const int n = static_cast<int>(Historique.size());
+  const int p = PositionHistorique - 1;
+  if (p < 0 || n - 1 - p < 0 || n - 1 - p >= n) return;
+  PositionHistorique = p;
+  moteur_.InstallerWallpaper(StrToInt(Historique[static_cast<std::size_t>(n - 1 - p)]), false);
 }
 
 void TForm1::TimerAntiDisparitionTimer() { services_.iconeTray.modify(IconeTray); }

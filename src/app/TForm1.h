@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -87,8 +88,28 @@ class TForm1 : public EtatProgramme {
   // Rows the opened picture list shows; `haut` is the field's top on the screen.
   int ComboWallpaperDropDown(int haut, int hauteurChamp);
 
-  // Tray icon.
+  // Tray icon and its quick menu.
   void MessageIconeTray(std::uint32_t evenement);
+  // Fills the quick menu each time it opens: up to eight distinct random pictures (five on a
+  // screen of 640 pixels or less).
+  void PopupMenuPanicPopup();
+  void MenuWallpaperXClick(int k);
+  void MenuWallpaperHasardClick();
+  struct EntreeMenuImage {
+    bool visible = false;
+    int tag = 0;
+    std::string legende;
+  };
+  std::array<EntreeMenuImage, 10> MenuWallpaper;
+  bool MenuWallpaperCommVisible = true;
+  std::string MenuWallpaperHasardLegende;
+
+  // The preview, its menu and the history arrows.
+  void MenuMonitorOpenFileClick();
+  void MenuMonitorOpenDirectoryClick();
+  void MenuMonitorCopierCheminClick();
+  void MenuMonitorPrecedentClick();
+  void MenuMonitorSuivantClick();
   void TimerAntiDisparitionTimer();
   void TimerChangerWallpaperTimer();
 

@@ -27,6 +27,9 @@ struct EtatProgramme {
   // The catalogue: full paths of the pictures in scan order; the picture list shows it.
   std::vector<std::string> Catalogue;
 
+  // Full path of the catalogue picture the preview shows, empty when it shows none.
+  std::string LabelCheminCompletDuFichier;
+
   // Live copies of the schedule controls.
   bool CheckChgtDemarrage = false;
   bool CheckChgtTousLes = false;

@@ -103,4 +103,10 @@ class MainView {
   virtual void setProgression(int maximum, int position) = 0;
   // The thumbnails changed: the picture list draws its items again.
   virtual void redessinerListe() = 0;
+
+  // Picture entry k (0 to 9) of the quick menu: shown or hidden, the catalogue index it
+  // installs and the picture's full path.
+  virtual void setEntreeMenuImage(int k, bool visible, int tag, const std::string& chemin) = 0;
+  // Brings the window forward when it is shown, then opens the quick menu at the mouse pointer.
+  virtual void ouvrirMenuPanic() = 0;
 };

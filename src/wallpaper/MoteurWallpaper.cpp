@@ -255,6 +255,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2}) vue.setIndice(c, indice);
     vue.setTexte(Controle::MenuMonitorChemin, entree);
     vue.setTexte(Controle::LabelCheminCompletDuFichier, entree);
+    etat.LabelCheminCompletDuFichier = entree;
   } catch (const std::exception&) {
     if (!affichageSeul) CelluleErreur(index);
   }

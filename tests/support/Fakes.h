@@ -116,6 +116,11 @@ class RecordingView : public MainView {
     progression.push_back(std::to_string(position) + "/" + std::to_string(maximum));
   }
   void redessinerListe() override { ++redessins; }
+  void setEntreeMenuImage(int k, bool visible, int tag, const std::string& chemin) override {
+    entreesMenu[k] = visible ? std::to_string(tag) + ":" + chemin : std::string("-");
+  }
+  void ouvrirMenuPanic() override { journal.push_back("menuPanic"); }
+  std::map<int, std::string> entreesMenu;
 
   std::vector<std::string> liste;
   Canvas apercu;

@@ -130,10 +130,9 @@ TEST(MainWindow, ShowsTheEnglishTextsAndUnitsOnAnEnglishSystem) {
   EXPECT_TRUE(p.controle<QCheckBox>(Controle::CheckChgtDemarrage)->isChecked());
   EXPECT_EQ(p.fenetre.controle(Controle::ProgressBar1)->toolTip(),
             "Creation of the miniatures in progress... ");
-  const QList<QAction*> entrees = p.fenetre.menuPanic()->actions();
-  ASSERT_EQ(entrees.size(), 3);
-  EXPECT_EQ(entrees[0]->text(), "Open");
-  EXPECT_EQ(entrees[2]->text(), "Quit");
+  EXPECT_EQ(p.fenetre.action(Controle::MenuOuvrir)->text(), "Open");
+  EXPECT_EQ(p.fenetre.action(Controle::MenuQuitter)->text(), "Quit");
+  EXPECT_EQ(p.fenetre.action(Controle::MenuWallpaperPrecedent)->text(), "Previous wallpaper");
 }
 
 TEST(MainWindow, ShowsTheFrenchTextsOnAFrenchCanadianSystem) {
@@ -142,7 +141,7 @@ TEST(MainWindow, ShowsTheFrenchTextsOnAFrenchCanadianSystem) {
   EXPECT_EQ(p.controle<QAbstractButton>(Controle::CheckChgtTousLes)->text(),
             "Changer le fond d'écran toutes les");
   EXPECT_EQ(p.controle<QLabel>(Controle::LabelAide3)->text().left(9), "Une icone");
-  EXPECT_EQ(p.fenetre.menuPanic()->actions()[2]->text(), "Quitter");
+  EXPECT_EQ(p.fenetre.action(Controle::MenuQuitter)->text(), "Quitter");
 }
 
 // In both languages every caption shows whole within its control.
@@ -172,7 +171,7 @@ TEST(MainWindow, BackgroundStartNeverShowsTheWindowOpenShowsItAndCloseHidesIt) {
   Programme p(0x0409, "/background");
   QApplication::processEvents();
   EXPECT_FALSE(p.fenetre.isVisible());
-  p.fenetre.menuPanic()->actions()[0]->trigger();  // Open
+  p.fenetre.action(Controle::MenuOuvrir)->trigger();  // Open
   EXPECT_TRUE(p.fenetre.isVisible());
   EXPECT_TRUE(p.fenetre.close() == false);  // the close box only hides
   EXPECT_FALSE(p.fenetre.isVisible());
@@ -191,7 +190,7 @@ TEST(MainWindow, QuitEndsTheMessageLoop) {
   Programme p(0x0409);
   bool quitte = false;
   QObject::connect(&Application(), &QCoreApplication::aboutToQuit, [&] { quitte = true; });
-  QTimer::singleShot(0, [&] { p.fenetre.menuPanic()->actions()[2]->trigger(); });
+  QTimer::singleShot(0, [&] { p.fenetre.action(Controle::MenuQuitter)->trigger(); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(3); });
   EXPECT_EQ(QCoreApplication::exec(), 0);
   EXPECT_TRUE(quitte);

@@ -11,7 +11,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QCursor>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidgetAction>
 #include <QAbstractItemView>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +26,7 @@
 #include "app/Langue.h"
 #include "app/TForm1.h"
 #include "ui/qt/PictureList.h"
+#include "ui/qt/QuickMenu.h"
 
 // The artwork is compiled into the static UI library, which must register it itself.
 static void ChargerRessources() { Q_INIT_RESOURCE(resources); }
@@ -199,27 +204,105 @@ void MainWindow::createMenus() {
     actions_[c] = a;
     return a;
   };
+  auto gras = [](QAction* a) {
+    QFont police = a->font();
+    police.setBold(true);
+    a->setFont(police);
+  };
+
+  // The quick menu of the tray icon: its heading, picture and icon entries are drawn here.
   popupMenuPanic_ = new QMenu(this);
+  popupMenuPanic_->setFont(font());
+  auto couleurs = [this](bool survolee) {
+    const QPalette& p = popupMenuPanic_->palette();
+    return std::pair{p.color(survolee ? QPalette::Highlight : QPalette::Window),
+                     p.color(survolee ? QPalette::HighlightedText : QPalette::WindowText)};
+  };
+  const QFontMetrics mesure(font());
+  actions_[Controle::MenuWallpaperComm] = AjouterEntreeDessinee(
+      popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, mesure.height() + 8),
+      [this, couleurs](QPainter& painter, const QRect& r, bool) {
+        const auto [fond, texte] = couleurs(false);
+        painter.fillRect(r, fond);
+        QFont police = font();
+        police.setUnderline(true);
+        painter.setFont(police);
+        painter.setPen(texte);
+        painter.drawText(r.adjusted(5, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine |
+                                                      Qt::TextShowMnemonic,
+                         actions_[Controle::MenuWallpaperComm]->text());
+      },
+      false);
+  for (int k = 9; k >= 0; --k) {
+    QWidgetAction* a = AjouterEntreeDessinee(
+        popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, PictureItemPainter::kHauteurElement),
+        [this, k, couleurs](QPainter& painter, const QRect& r, bool survolee) {
+          const auto& e = form_->MenuWallpaper[static_cast<std::size_t>(k)];
+          const auto [fond, texte] = couleurs(survolee);
+          comboWallpaper_->peintre().paint(painter, r, e.tag, e.legende, fond, texte, font());
+        });
+    connect(a, &QAction::triggered, this, [this, k] {
+      form_->Executer([this, k] { form_->MenuWallpaperXClick(k); });
+    });
+    a->setVisible(false);
+    entreesImages_[static_cast<std::size_t>(k)] = a;
+  }
+  popupMenuPanic_->addSeparator();
+  auto entreeIcone = [&](Controle c, const char* icone, bool parDefaut) {
+    const QPixmap dessin = Dessin(icone);
+    auto* a = AjouterEntreeDessinee(
+        popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, dessin.height()),
+        [this, c, dessin, parDefaut, couleurs](QPainter& painter, const QRect& r, bool survolee) {
+          const auto [fond, texte] = couleurs(survolee);
+          painter.fillRect(r, fond);
+          painter.drawPixmap(r.left() + 5, r.top(), dessin);
+          QFont police = font();
+          police.setBold(parDefaut);
+          painter.setFont(police);
+          painter.setPen(texte);
+          painter.drawText(r.adjusted(dessin.width() + 10, 0, 0, 0),
+                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
+                           actions_[c]->text());
+        });
+    actions_[c] = a;
+    return a;
+  };
+  auto* hasard = entreeIcone(Controle::MenuWallpaperHasard, "menu-random.png", true);
+  connect(hasard, &QAction::triggered, this,
+          [this] { form_->Executer([this] { form_->MenuWallpaperHasardClick(); }); });
+  auto* ouvrirImage = entreeIcone(Controle::MenuWallpaperOuvrirImage, "menu-open.png", false);
+  connect(ouvrirImage, &QAction::triggered, this,
+          [this] { form_->Executer([this] { form_->MenuMonitorOpenFileClick(); }); });
+  popupMenuPanic_->addSeparator();
+  auto* precedent = entreeIcone(Controle::MenuWallpaperPrecedent, "menu-previous.png", false);
+  connect(precedent, &QAction::triggered, this,
+          [this] { form_->Executer([this] { form_->MenuMonitorPrecedentClick(); }); });
+  popupMenuPanic_->addSeparator();
   entree(popupMenuPanic_, Controle::MenuOuvrir);
   popupMenuPanic_->addSeparator();
   entree(popupMenuPanic_, Controle::MenuQuitter);
+  connect(popupMenuPanic_, &QMenu::aboutToShow, this,
+          [this] { form_->Executer([this] { form_->PopupMenuPanicPopup(); }); });
 
+  // The preview's menu.
   popUpMenuMonitor_ = new QMenu(this);
   entree(popUpMenuMonitor_, Controle::MenuMonitorChemin)->setEnabled(false);
   popUpMenuMonitor_->addSeparator();
   entree(popUpMenuMonitor_, Controle::MenuMonitorCopierChemin);
   popUpMenuMonitor_->addSeparator();
   auto* ouvrir = entree(popUpMenuMonitor_, Controle::MenuMonitorOpenFile);
-  QFont gras = ouvrir->font();
-  gras.setBold(true);
-  ouvrir->setFont(gras);
+  gras(ouvrir);
   popUpMenuMonitor_->setDefaultAction(ouvrir);
   entree(popUpMenuMonitor_, Controle::MenuMonitorOpenDirectory);
   for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2}) {
     QWidget* ecran = controles_[c];
     connect(ecran, &QWidget::customContextMenuRequested, this,
             [this, ecran](const QPoint& p) { popUpMenuMonitor_->popup(ecran->mapToGlobal(p)); });
+    ecran->installEventFilter(this);
   }
+  for (Controle c : {Controle::ImgPrecedent1, Controle::ImgPrecedent2, Controle::ImgSuivant1,
+                     Controle::ImgSuivant2})
+    controles_[c]->installEventFilter(this);
 }
 
 void MainWindow::attacher(TForm1& form) {
@@ -249,6 +332,12 @@ void MainWindow::connectEvents() {
           relayer([](TForm1& f, bool) { f.MenuOuvrirClick(); }));
   connect(actions_[Controle::MenuQuitter], &QAction::triggered, this,
           relayer([](TForm1& f, bool) { f.MenuQuitterClick(); }));
+  connect(actions_[Controle::MenuMonitorCopierChemin], &QAction::triggered, this,
+          relayer([](TForm1& f, bool) { f.MenuMonitorCopierCheminClick(); }));
+  connect(actions_[Controle::MenuMonitorOpenFile], &QAction::triggered, this,
+          relayer([](TForm1& f, bool) { f.MenuMonitorOpenFileClick(); }));
+  connect(actions_[Controle::MenuMonitorOpenDirectory], &QAction::triggered, this,
+          relayer([](TForm1& f, bool) { f.MenuMonitorOpenDirectoryClick(); }));
   comboWallpaper_->lignesAOuvrir = [this](int haut, int hauteurChamp) {
     return form_->ComboWallpaperDropDown(haut, hauteurChamp);
   };
@@ -427,6 +516,19 @@ void MainWindow::redessinerListe() {
   comboWallpaper_->view()->viewport()->update();
 }
 
+void MainWindow::setEntreeMenuImage(int k, bool visible, int, const std::string&) {
+  if (k >= 0 && k < static_cast<int>(entreesImages_.size()))
+    entreesImages_[static_cast<std::size_t>(k)]->setVisible(visible);
+}
+
+void MainWindow::ouvrirMenuPanic() {
+  if (isVisible()) {
+    raise();
+    activateWindow();
+  }
+  popupMenuPanic_->popup(QCursor::pos());
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!form_) return QDialog::closeEvent(event);
   bool accepte = false;
@@ -453,7 +555,18 @@ bool MainWindow::eventFilter(QObject* objet, QEvent* evenement) {
       form_->Executer([&] { form_->EditFreqDureeKeyPress(caractere); });
       if (caractere == '\0') return true;
     }
-  } else if (form_ && objet == labelAboutSite_) {
+  } else if (form_ && evenement->type() == QEvent::MouseButtonRelease &&
+             static_cast<QMouseEvent*>(evenement)->button() == Qt::LeftButton) {
+    // A click on a preview opens its picture; the arrows step through the history.
+    if (objet == controle(Controle::ImgMonitor1) || objet == controle(Controle::ImgMonitor2)) {
+      form_->Executer([this] { form_->MenuMonitorOpenFileClick(); });
+    } else if (objet == controle(Controle::ImgPrecedent1) || objet == controle(Controle::ImgPrecedent2)) {
+      form_->Executer([this] { form_->MenuMonitorPrecedentClick(); });
+    } else if (objet == controle(Controle::ImgSuivant1) || objet == controle(Controle::ImgSuivant2)) {
+      form_->Executer([this] { form_->MenuMonitorSuivantClick(); });
+    }
+  }
+  if (form_ && objet == labelAboutSite_) {
     switch (evenement->type()) {
       case QEvent::Enter:
         form_->Executer([this] { form_->LabelLienMouseMove(Controle::LabelAboutSite); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <map>
 
 #include "wallpaper/MainView.h"
@@ -31,6 +32,7 @@ class MainWindow : public QDialog, public MainView {
 
   QMenu* menuPanic() const { return popupMenuPanic_; }
   QWidget* controle(Controle c) const;
+  QAction* action(Controle c) const;
   bool afficherAuDemarrage() const { return afficherAuDemarrage_; }
   // Shows the window for the first time, centred on the primary screen.
   void afficherPremiereFois();
@@ -61,6 +63,8 @@ class MainWindow : public QDialog, public MainView {
   void setApercu(const Canvas& apercu) override;
   void setProgression(int maximum, int position) override;
   void redessinerListe() override;
+  void setEntreeMenuImage(int k, bool visible, int tag, const std::string& chemin) override;
+  void ouvrirMenuPanic() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -71,7 +75,6 @@ class MainWindow : public QDialog, public MainView {
   void createControls();
   void createMenus();
   void connectEvents();
-  QAction* action(Controle c) const;
 
   TForm1* form_ = nullptr;
   bool afficherAuDemarrage_ = true;
@@ -88,4 +91,5 @@ class MainWindow : public QDialog, public MainView {
   QPushButton* btnFermer_ = nullptr;
   QMenu* popupMenuPanic_ = nullptr;
   QMenu* popUpMenuMonitor_ = nullptr;
+  std::array<QAction*, 10> entreesImages_{};
 };

@@ -96,8 +96,7 @@ void MessageBoxErrorHandler::showError(const std::string& message) {
                         QString::fromStdString(message));
 }
 
-QtTrayIcon::QtTrayIcon(std::function<void(std::uint32_t)> onEvent, QMenu* contextMenu)
-    : onEvent_(std::move(onEvent)), contextMenu_(contextMenu) {}
+QtTrayIcon::QtTrayIcon(std::function<void(std::uint32_t)> onEvent) : onEvent_(std::move(onEvent)) {}
 
 QtTrayIcon::~QtTrayIcon() = default;
 
@@ -108,12 +107,14 @@ void QtTrayIcon::apply(const platform::TrayIconRecord& record) {
 
 void QtTrayIcon::add(const platform::TrayIconRecord& record) {
   if (!icon_) {
+    // No context menu of Qt's: the program pops its own, drawn with thumbnails.
     icon_ = std::make_unique<QSystemTrayIcon>();
-    icon_->setContextMenu(contextMenu_);
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
               if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                 onEvent_(0x202);
+              else if (reason == QSystemTrayIcon::Context)
+                onEvent_(0x205);
             });
   }
   apply(record);

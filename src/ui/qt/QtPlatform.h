@@ -74,7 +74,7 @@ class MessageBoxErrorHandler : public platform::ErrorHandler {
 class QtTrayIcon : public QObject, public platform::TrayIcon {
   Q_OBJECT
  public:
-  QtTrayIcon(std::function<void(std::uint32_t)> onEvent, QMenu* contextMenu);
+  explicit QtTrayIcon(std::function<void(std::uint32_t)> onEvent);
   ~QtTrayIcon() override;
   void add(const platform::TrayIconRecord& record) override;
   void modify(const platform::TrayIconRecord& record) override;
@@ -85,6 +85,5 @@ class QtTrayIcon : public QObject, public platform::TrayIcon {
   void apply(const platform::TrayIconRecord& record);
 
   std::function<void(std::uint32_t)> onEvent_;
-  QMenu* contextMenu_;
   std::unique_ptr<QSystemTrayIcon> icon_;
 };

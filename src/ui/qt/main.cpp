@@ -111,8 +111,7 @@ int main(int argc, char** argv) {
   QtTrayIcon iconeTray(
       [&formulaire](std::uint32_t evenement) {
         if (formulaire) formulaire->Executer([&] { formulaire->MessageIconeTray(evenement); });
-      },
-      fenetre.menuPanic());
+      });
   platform::posix::PosixFileSystem fichiers;
   QtEventPump pompe;
   platform::posix::SessionDesktop bureau;
