@@ -267,6 +267,21 @@ void TForm1::MessageIconeTray(std::uint32_t evenement) {
   }
 }
 
+bool TForm1::CommandeExterne(const std::string& commande) {
+  if (commande == "show") {
+    MenuOuvrirClick();
+  } else if (commande == "next") {
+    MessageIconeTray(kBoutonGaucheRelache);
+  } else if (commande == "previous") {
+    MenuMonitorPrecedentClick();
+  } else if (commande == "quit") {
+    MenuQuitterClick();
+  } else {
+    return false;
+  }
+  return true;
+}
+
 void TForm1::PopupMenuPanicPopup() {
   const int dernier = services_.ecran.geometry().width <= 640 ? 4 : 7;
   const int nombre = static_cast<int>(Catalogue.size());

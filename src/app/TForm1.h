@@ -122,6 +122,10 @@ class TForm1 : public EtatProgramme {
   // Filters a typed character of the duration field; '\0' drops it.
   void EditFreqDureeKeyPress(char& caractere);
 
+  // A command from a second start of the program: "show", "next", "previous" or "quit".
+  // False for anything else.
+  bool CommandeExterne(const std::string& commande);
+
   // Runs an event handler the way the application does: an error reaches the default error
   // handler instead of the caller.
   void Executer(const std::function<void()>& gestionnaire);

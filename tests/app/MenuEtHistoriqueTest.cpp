@@ -111,6 +111,21 @@ TEST_F(MenuEtHistorique, MenuEntriesInstallTheirPictureOrARandomOne) {
                                                "InstallerWallpaper(-8,true)"}));
 }
 
+TEST_F(MenuEtHistorique, CommandsOfASecondStartActAsTheirTrayEntries) {
+  catalogue(5);
+  form.Historique = {"-9", "4", "2"};
+  vue.visible = false;
+  EXPECT_TRUE(form.CommandeExterne("show"));
+  EXPECT_TRUE(vue.visible);
+  EXPECT_TRUE(form.CommandeExterne("next"));
+  EXPECT_TRUE(form.CommandeExterne("previous"));
+  EXPECT_FALSE(form.CommandeExterne("format-disk"));
+  EXPECT_EQ(journal, (std::vector<std::string>{"CreerVignettes", "InstallerWallpaper(-8,true)",
+                                               "InstallerWallpaper(4,false)"}));
+  EXPECT_TRUE(form.CommandeExterne("quit"));
+  EXPECT_TRUE(form.QuitterDemande);
+}
+
 TEST_F(MenuEtHistorique, RightClickOpensTheQuickMenu) {
   form.MessageIconeTray(0x205);
   EXPECT_EQ(vue.journal.back(), "menuPanic");

@@ -147,6 +147,21 @@ TEST_F(Demarrage, ASecondStartOfTheSameFileEndsAtOnceAndACopyRunsBeside) {
   EXPECT_EQ(attendre(premier, 10s), 0);
 }
 
+TEST_F(Demarrage, CommandsReachTheRunningInstance) {
+  // Nothing runs yet: only --show may start the program.
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--next"}), 10s), 1);
+  EXPECT_NE(Lire(racine_ / "stderr").find("no running instance"), std::string::npos);
+
+  const pid_t premier = lancer(kProgramme, {"/background"});
+  ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--show"}), 10s), 0);
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--next"}), 10s), 0);
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--previous"}), 10s), 0);
+  EXPECT_EQ(attendre(premier, 0ms), -1);
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--quit"}), 10s), 0);
+  EXPECT_EQ(attendre(premier, 10s), 0);
+}
+
 TEST_F(Demarrage, WithoutADisplayItSaysSoInOneLineAndFails) {
   const int code = attendre(lancer(kProgramme, {}, false), 10s);
   EXPECT_NE(code, 0);

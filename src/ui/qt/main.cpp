@@ -19,6 +19,7 @@
 #include "platform/posix/InstanceLock.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixLocale.h"
+#include "ui/qt/InstanceChannel.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtPlatform.h"
 #include "ui/qt/QtTextRenderer.h"
@@ -27,16 +28,28 @@
 namespace {
 
 const char kAide[] =
-    "Usage: verrelune [/background]\n"
+    "Usage: verrelune [/background | --show | --next | --previous | --quit]\n"
     "Changes the desktop wallpaper with random pictures from a folder tree.\n"
     "It lives as an icon in the notification area; its window sets the folder and the schedule.\n"
     "\n"
     "  /background, --background  start hidden in the notification area\n"
+    "  --show                     show the running program's window (start it if need be)\n"
+    "  --next                     change the wallpaper now, as a click on the icon does\n"
+    "  --previous                 go back to the previous wallpaper\n"
+    "  --quit                     end the running program\n"
     "  --help                     show this help and exit\n"
     "  --version                  show the version and exit\n"
     "\n"
-    "One instance runs per program file name; a second start ends at once.\n"
+    "One instance runs per program file name: a plain second start ends at once, the commands\n"
+    "above reach the running one.\n"
     "Settings: $XDG_CONFIG_HOME/verrelune/registry.reg (default ~/.config).\n";
+
+// The command a first argument names for the running program, or empty.
+std::string CommandeDemandee(const std::string& argument) {
+  for (const char* commande : {"show", "next", "previous", "quit"})
+    if (argument == std::string("--") + commande) return commande;
+  return {};
+}
 
 bool AffichageDisponible() {
   const char* plateforme = std::getenv("QT_QPA_PLATFORM");
@@ -86,8 +99,22 @@ int main(int argc, char** argv) {
   RegisterPictureReaders();
 
   const std::string cheminProgramme = platform::posix::runningProgramPath();
-  auto verrou = platform::posix::InstanceLock::tryAcquire(platform::posix::fileNameOf(cheminProgramme));
-  if (!verrou) return 0;
+  const std::string nomProgramme = platform::posix::fileNameOf(cheminProgramme);
+  const std::string commande = CommandeDemandee(premierArgument);
+  auto verrou = platform::posix::InstanceLock::tryAcquire(nomProgramme);
+  if (!verrou) {
+    // Another instance runs: a plain start ends silently, a command goes to that instance.
+    if (commande.empty()) return 0;
+    QCoreApplication client(argc, argv);
+    if (InstanceChannel::send(nomProgramme, commande)) return 0;
+    std::fputs("verrelune: the running instance does not answer\n", stderr);
+    return 1;
+  }
+  if (!commande.empty() && commande != "show") {
+    std::fputs("verrelune: no running instance to reach; start it with verrelune or verrelune --show\n",
+               stderr);
+    return 1;
+  }
 
   if (!AffichageDisponible()) {
     std::fputs("verrelune: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)\n", stderr);
@@ -136,12 +163,15 @@ int main(int argc, char** argv) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SurSignal);
   }
 
+  InstanceChannel canal(nomProgramme, [&form](const std::string& recue) {
+    form.Executer([&] { form.CommandeExterne(recue); });
+  });
+
   form.FormCreate();
   if (!QSystemTrayIcon::isSystemTrayAvailable())
-    std::fprintf(stderr,
-                 "verrelune: no notification area was found, so the program has no icon; "
-                 "process %d ends with SIGTERM\n",
-                 static_cast<int>(::getpid()));
+    std::fputs("verrelune: no notification area was found, so the program has no icon; "
+               "reach it with verrelune --show, --next, --previous or --quit\n",
+               stderr);
   if (fenetre.afficherAuDemarrage()) fenetre.afficherPremiereFois();
 
   const int code = application.exec();
