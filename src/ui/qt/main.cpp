@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <csignal>
+#include <malloc.h>
 #include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +85,10 @@ void SurSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Decoded pictures are large and short-lived: have them mapped and unmapped on their own,
+  // so the memory of one installation goes back to the system when it ends instead of
+  // staying in the heap (glibc would otherwise raise this threshold after the first one).
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   const std::string premierArgument = argc > 1 ? argv[1] : "";
   if (premierArgument == "--help" || premierArgument == "-h") {
     std::fputs(kAide, stdout);
