@@ -5,9 +5,7 @@
 #include <cstring>
 
 #include "app/TForm1.h"
-#include "platform/MemoryRegistry.h"
-#include "support/FakeLocale.h"
-#include "support/Fakes.h"
+#include "support/EntourageFenetre.h"
 
 namespace {
 
@@ -51,24 +49,13 @@ TEST(TextesLangue, BothTablesAreCompleteAndDistinct) {
 class AfficherLangueTest : public ::testing::TestWithParam<std::uint16_t> {};
 
 TEST_P(AfficherLangueTest, PutsTheTextsOfTheSystemLanguageEverywhere) {
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale{GetParam()};
-  testsupport::VirtualClock horloge;
-  testsupport::VirtualTimerFactory minuteries{horloge};
-  testsupport::FakeScreen ecran;
-  testsupport::RecordingShell shell;
-  testsupport::RecordingErrorHandler erreurs;
-  testsupport::RecordingTrayIcon tray;
-  testsupport::RecordingView vue;
-  std::vector<std::string> journal;
-  testsupport::RecordingEngine moteur{journal};
-  TForm1 form(vue, moteur,
-              ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
-              ParametresLancement{"/bin/verrelune", ""});
-  form.FormCreate();
+  testsupport::EntourageFenetre entourage(GetParam());
+  const auto form = entourage.creerForm();
+  testsupport::RecordingView& vue = entourage.vue;
+  form->FormCreate();
 
   const bool francais = LangueDepuisIdentifiant(GetParam()) == LangueInterface::Francais;
-  EXPECT_EQ(form.Langue, francais ? LangueInterface::Francais : LangueInterface::Anglais);
+  EXPECT_EQ(form->Langue, francais ? LangueInterface::Francais : LangueInterface::Anglais);
   EXPECT_EQ(vue.textes[Controle::BtnFermer], francais ? "Fermer" : "Close");
   EXPECT_EQ(vue.textes[Controle::TabWallpaper], francais ? "Configuration" : "Settings");
   EXPECT_EQ(vue.textes[Controle::CheckChgtTousLes],
@@ -80,13 +67,13 @@ TEST_P(AfficherLangueTest, PutsTheTextsOfTheSystemLanguageEverywhere) {
   EXPECT_EQ(vue.indices[Controle::ProgressBar1],
             francais ? "Création des vignettes en cours..."
                      : "Creation of the miniatures in progress... ");
-  EXPECT_EQ(form.TexteChanger, francais ? "Changer le fond d'écran" : "Change wallpaper now");
-  EXPECT_EQ(form.TexteChoixDossier, francais
+  EXPECT_EQ(form->TexteChanger, francais ? "Changer le fond d'écran" : "Change wallpaper now");
+  EXPECT_EQ(form->TexteChoixDossier, francais
                                         ? "Sélectionnez le dossier qui contient vos images de fond d'écran."
                                         : "Select folder which contains your wallpapers.");
-  EXPECT_EQ(form.TexteErreur, francais ? "Erreur" : "Error");
-  EXPECT_EQ(form.TexteInfoBulle, francais ? "Gestionnaire de fond d'écran" : "Manager of wallpaper");
-  EXPECT_EQ(form.IconeTray.tip, form.TexteInfoBulle);
+  EXPECT_EQ(form->TexteErreur, francais ? "Erreur" : "Error");
+  EXPECT_EQ(form->TexteInfoBulle, francais ? "Gestionnaire de fond d'écran" : "Manager of wallpaper");
+  EXPECT_EQ(form->IconeTray.tip, form->TexteInfoBulle);
   // Captions that read the same in both languages.
   EXPECT_EQ(vue.titre, "Verrelune");
   EXPECT_STREQ(kUnitesFreqTemps[0], "secondes");

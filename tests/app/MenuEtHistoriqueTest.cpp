@@ -3,13 +3,11 @@
 #include <set>
 
 #include "app/TForm1.h"
-#include "platform/MemoryRegistry.h"
-#include "support/FakeLocale.h"
-#include "support/Fakes.h"
+#include "support/EntourageFenetre.h"
 
 namespace {
 
-class MenuEtHistorique : public ::testing::Test {
+class MenuEtHistorique : public ::testing::Test, public testsupport::EntourageFenetre {
  protected:
   MenuEtHistorique() {
     registre.createKey(platform::kCleDemarrage);
@@ -29,20 +27,8 @@ class MenuEtHistorique : public ::testing::Test {
     return tags;
   }
 
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale{0x0409};
-  testsupport::VirtualClock horloge;
-  testsupport::VirtualTimerFactory minuteries{horloge};
-  testsupport::FakeScreen ecran;
-  testsupport::RecordingShell shell;
-  testsupport::RecordingErrorHandler erreurs;
-  testsupport::RecordingTrayIcon tray;
-  testsupport::RecordingView vue;
-  std::vector<std::string> journal;
-  testsupport::RecordingEngine moteur{journal};
-  TForm1 form{vue, moteur,
-              ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
-              ParametresLancement{"/bin/verrelune", ""}};
+  std::unique_ptr<TForm1> proprietaire_ = creerForm();
+  TForm1& form = *proprietaire_;
 };
 
 struct CasMenu {

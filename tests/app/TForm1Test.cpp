@@ -5,9 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/MemoryRegistry.h"
-#include "support/FakeLocale.h"
-#include "support/Fakes.h"
+#include "support/EntourageFenetre.h"
 
 using platform::RegistryValue;
 using namespace std::chrono_literals;
@@ -17,7 +15,7 @@ namespace {
 constexpr const char* kCle = "SOFTWARE\\Verrelune";
 constexpr const char* kProgramme = "/opt/verrelune/bin/verrelune";
 
-class TForm1Test : public ::testing::Test {
+class TForm1Test : public ::testing::Test, public testsupport::EntourageFenetre {
  protected:
   void SetUp() override {
     dossier_ = std::filesystem::temp_directory_path() /
@@ -34,10 +32,7 @@ class TForm1Test : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dossier_); }
 
   TForm1& creer(const std::string& premierArgument = "") {
-    form = std::make_unique<TForm1>(
-        vue, moteur,
-        ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
-        ParametresLancement{kProgramme, premierArgument});
+    form = creerForm(premierArgument, kProgramme);
     vue.surFermeture = [this] {
       if (form->FormCloseQuery()) form->FormClose();
     };
@@ -51,17 +46,6 @@ class TForm1Test : public ::testing::Test {
   std::optional<RegistryValue> valeur(const char* nom) const { return registre.value(kCle, nom); }
 
   std::filesystem::path dossier_;
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale{0x0409};
-  testsupport::VirtualClock horloge;
-  testsupport::VirtualTimerFactory minuteries{horloge};
-  testsupport::FakeScreen ecran;
-  testsupport::RecordingShell shell;
-  testsupport::RecordingErrorHandler erreurs;
-  testsupport::RecordingTrayIcon tray;
-  testsupport::RecordingView vue;
-  std::vector<std::string> journal;
-  testsupport::RecordingEngine moteur{journal};
   std::unique_ptr<TForm1> form;
 };
 
@@ -122,9 +106,7 @@ TEST_F(TForm1Test, NoStartUpChangeWithAnEmptyCatalogueOrTheBoxUnticked) {
   registre.put(kCle, "CheckChgtTousLes", RegistryValue::ofDword(0));
   moteur.nombreImages = 10;
   testsupport::RecordingView autreVue;
-  TForm1 autre(autreVue, moteur,
-               ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
-               ParametresLancement{kProgramme, ""});
+  TForm1 autre(autreVue, moteur, services(), ParametresLancement{kProgramme, ""});
   autre.FormCreate();
   minuteries.advance(1ms);
   EXPECT_EQ(std::count(journal.begin(), journal.end(), "InstallerWallpaper(-8,true)"), 0);
