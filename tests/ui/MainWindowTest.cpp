@@ -265,3 +265,24 @@ TEST(QtTimer, IntervalZeroNeverFiresAndEnablingRestartsTheCountdown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UrlDeFichier, KeepsEveryByteOfThePath) {
+  for (const std::string& chemin : {std::string("/p/Tom & Jerry #1 100%.jpg"), std::string("/p/caf\xe9 ?.png"),
+                                   std::string("/p/été/a b.bmp")}) {
+    const QUrl url = UrlDeFichier(chemin);
+    EXPECT_TRUE(url.isValid()) << chemin;
+    EXPECT_TRUE(url.isLocalFile()) << chemin;
+    EXPECT_EQ(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString(),
+              chemin);
+  }
+}
+
+TEST(MainWindow, ThePathEntryOfThePreviewMenuShowsAmpersands) {
+  Programme p(0x0409);
+  p.fenetre.setTexte(Controle::MenuMonitorChemin, "/p/Tom & Jerry.jpg");
+  EXPECT_EQ(p.fenetre.action(Controle::MenuMonitorChemin)->text(), "/p/Tom && Jerry.jpg");
+}
+
+}  // namespace

@@ -363,6 +363,11 @@ void MainWindow::setTitre(const std::string& titre) { setWindowTitle(Texte(titre
 
 void MainWindow::setTexte(Controle c, const std::string& texte) {
   const QString q = Texte(texte);
+  if (c == Controle::MenuMonitorChemin) {
+    // A path, shown as it is: its "&" are no accelerators.
+    action(c)->setText(QFile::decodeName(QByteArray::fromStdString(texte)).replace('&', "&&"));
+    return;
+  }
   if (QAction* a = action(c)) {
     a->setText(q);
     return;

@@ -74,15 +74,16 @@ platform::Rect QtScreen::workArea() {
 
 void QtEventPump::processPendingEvents() { QCoreApplication::processEvents(); }
 
+QUrl UrlDeFichier(const std::string& chemin) {
+  // Percent-encoding the path's own bytes keeps every one of them, "#", "%", "&", spaces and
+  // bytes that are not UTF-8 alike.
+  return QUrl::fromEncoded("file://" + QByteArray::fromStdString(chemin).toPercentEncoding("/"));
+}
+
 void QtShell::open(const std::string& pathOrUrl) {
-  const QByteArray bytes = QByteArray::fromStdString(pathOrUrl);
-  QUrl url;
-  if (pathOrUrl.find("://") != std::string::npos) {
-    url = QUrl(QString::fromUtf8(bytes));
-  } else {
-    url = QUrl::fromLocalFile(QFile::decodeName(bytes));
-  }
-  QDesktopServices::openUrl(url);
+  QDesktopServices::openUrl(pathOrUrl.find("://") != std::string::npos
+                                ? QUrl(QString::fromStdString(pathOrUrl))
+                                : UrlDeFichier(pathOrUrl));
 }
 
 void QtShell::setClipboardText(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <QUrl>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,6 +52,9 @@ class QtEventPump : public platform::EventPump {
  public:
   void processPendingEvents() override;
 };
+
+// The file:// address of a local path given as bytes.
+QUrl UrlDeFichier(const std::string& chemin);
 
 class QtShell : public platform::Shell {
  public:
