@@ -275,13 +275,6 @@ void MoteurWallpaper::AppliquerValeursBureau(const std::string& chemin, ModeAjus
   cle->writeText("WallpaperStyle", mode == ModeAjustement::Stretch ? "2" : "0");
 }
 
-void MoteurWallpaper::AppliquerWallpaper(const std::string& chemin, ModeAjustement mode) {
-  AppliquerValeursBureau(chemin, mode);
-  services_.bureau.applyWallpaper(chemin, mode == ModeAjustement::Stretch
-                                              ? platform::WallpaperStyle::Stretch
-                                              : platform::WallpaperStyle::Centre);
-}
-
 // The arrows are shown exactly when a step back or forward is possible, from three entries on.
 void MoteurWallpaper::AppliquerRegleFleches() {
   const int n = static_cast<int>(etat_->Historique.size());

@@ -50,8 +50,6 @@ class MoteurWallpaper : public OperationsWallpaper {
   void ScannerRepertoire(const std::string& dossier);
   // Builds the thumbnail of catalogue picture `index` unless it is built already.
   void CreerVignette(int index);
-  // Writes the desktop values and asks the desktop to show the file.
-  void AppliquerWallpaper(const std::string& chemin, ModeAjustement mode);
 
   const TImageList& Vignettes() const { return vignettes_; }
 
@@ -61,6 +59,8 @@ class MoteurWallpaper : public OperationsWallpaper {
  private:
   void AfficherDossierSurBouton(const std::string& dossier);
   void CelluleErreur(int index);
+  // The desktop values of the wallpaper: its file, no tiling, centred or stretched. The
+  // desktop itself is asked to show the file once the file is in place.
   void AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode);
   void AppliquerRegleFleches();
 
