@@ -17,6 +17,7 @@
 #include "imaging/JPEGImage.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureReaders.h"
+#include "png/PNGObject.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
 
   RegisterJpegFormats();
   RegisterPictureReaders();
+  RegisterPngFormat();
 
   int status = 0;
   for (const std::string& file : files) {

@@ -14,6 +14,7 @@
 #include "ui/TestApplication.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureReaders.h"
+#include "png/PNGObject.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/posix/DesktopBackends.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -79,6 +80,7 @@ class BoutEnBout : public ::testing::Test {
     Application();
     RegisterJpegFormats(formats);
     RegisterPictureReaders(formats);
+    RegisterPngFormat(formats);
     dossier_ = fs::temp_directory_path() / ("e2e-" + std::to_string(::getpid()));
     fs::remove_all(dossier_);
     fs::create_directories(dossier_ / "Pictures/Sub");

@@ -6,6 +6,7 @@
 #include "imaging/JPEGImage.h"
 #include "imaging/Picture.h"
 #include "support/Entourage.h"
+#include "support/Paths.h"
 #include "wallpaper/Ajustement.h"
 #include "wallpaper/FichierBmp.h"
 #include "wallpaper/MoteurWallpaper.h"
@@ -329,6 +330,25 @@ TEST_F(Installation, NoBulkThumbnailsWhileTheWindowIsHidden) {
   moteur.CreerVignettes();
   EXPECT_TRUE(vue.progression.empty());
   EXPECT_EQ(etat.VignettesFaites, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Installation, APngPictureInstallsAndGetsItsThumbnail) {
+  const fs::path png = dossier_ / "pics/basn2c08.png";
+  fs::copy_file(testsupport::corpusDir() + "/pngsuite/basn2c08.png", png);
+  etat.Catalogue.push_back(png.string());
+  etat.VignettesFaites = "~";
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(png.string()));
+  TPicture relue(formats);
+  relue.LoadPicture(etat.FichierWallpaper);
+  EXPECT_EQ(relue.Width(), 32);
+  moteur.CreerVignette(0);
+  EXPECT_EQ(etat.VignettesFaites, "~0~");
+  EXPECT_TRUE(texte.textes.empty());
 }
 
 }  // namespace

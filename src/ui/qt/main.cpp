@@ -15,6 +15,7 @@
 #include "app/TForm1.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureReaders.h"
+#include "png/PNGObject.h"
 #include "platform/posix/DesktopDetect.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/InstanceLock.h"
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
   // Every module's start-up: the picture kinds join the format registry in their order.
   RegisterJpegFormats();
   RegisterPictureReaders();
+  RegisterPngFormat();
 
   const std::string cheminProgramme = platform::posix::runningProgramPath();
   const std::string nomProgramme = platform::posix::fileNameOf(cheminProgramme);
