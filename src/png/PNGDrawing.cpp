@@ -130,7 +130,7 @@ void TPNGObject::AlphaBlend(Canvas& canvas, const Rect& area) {
 
 void TPNGObject::AssignTo(TBitmap& target) {
   if (!HasHeader())
-    throw EInvalidGraphic("Impossible d'affecter TPNGObject à " + std::string(target.ClassType().name));
+    throw EConvertError("Impossible d'affecter TPNGObject à " + std::string(target.ClassType().name));
   const TChunkIHDR& header = HeaderChunk();
   TBitmap copy(PixelLayout::Device, static_cast<int>(header.Width), static_cast<int>(header.Height));
   const auto rows = SurfaceRows(header);

@@ -167,7 +167,7 @@ TEST(PngDrawing, EmptyPictureDrawsNothing) {
   EXPECT_EQ(canvas.Pixel(1, 1), kMagenta);
   EXPECT_THROW(picture.TransparencyKind(), EPNGHeaderNotPresent);
   TBitmap bitmap;
-  EXPECT_THROW(bitmap.CopyToBitmap(picture), EInvalidGraphic);
+  EXPECT_THROW(bitmap.CopyToBitmap(picture), EConvertError);
 }
 
 TEST(PngDrawing, PictureWhoseHeaderFailedIsEmpty) {
