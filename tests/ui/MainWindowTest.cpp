@@ -286,3 +286,22 @@ TEST(MainWindow, ThePathEntryOfThePreviewMenuShowsAmpersands) {
 }
 
 }  // namespace
+
+namespace {
+
+// The preview must keep its own pixels: the canvas it came from is gone, or reused, by the
+// time the window paints.
+TEST(MainWindow, ThePreviewOwnsItsPixels) {
+  Programme p(0x0409);
+  Canvas apercu(150, 92);
+  apercu.FillRect({0, 0, 150, 92}, Color{200, 10, 10});
+  p.fenetre.setApercu(apercu);
+  apercu.FillRect({0, 0, 150, 92}, Color{10, 10, 200});
+  for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2}) {
+    const QImage montre = p.controle<QLabel>(c)->pixmap().toImage();
+    ASSERT_EQ(montre.size(), QSize(150, 92));
+    EXPECT_EQ(montre.pixelColor(75, 46), QColor(200, 10, 10));
+  }
+}
+
+}  // namespace

@@ -505,7 +505,9 @@ std::optional<std::string> MainWindow::choisirDossier(const std::string& titre,
 void MainWindow::setApercu(const Canvas& apercu) {
   const QImage image(apercu.Bits(), apercu.Width(), apercu.Height(),
                      static_cast<qsizetype>(apercu.Stride()), QImage::Format_RGB32);
-  const QPixmap dessin = QPixmap::fromImage(image);
+  // The image only wraps the canvas, which dies with the installation: the pixmap must own
+  // a copy of the pixels.
+  const QPixmap dessin = QPixmap::fromImage(image.copy());
   for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2})
     static_cast<QLabel*>(controle(c))->setPixmap(dessin);
 }
