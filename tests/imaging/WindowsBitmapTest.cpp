@@ -95,6 +95,14 @@ TEST_P(BmpSuiteGood, DecodesToTheReferencePixels) {
         << "row " << y;
 }
 
+// A test's name from its file's name: "rgb32bf.bmp" gives "rgb32bf".
+std::string CaseName(std::string file) {
+  file = file.substr(0, file.find('.'));
+  for (char& c : file)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return file;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     AllVariants, BmpSuiteGood,
     ::testing::Values(GoodCase{"pal1.bmp", "pal1.bmp", PixelLayout::Indexed1},
@@ -124,13 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GoodCase{"rgb32.bmp", "rgb32.bmp", PixelLayout::Bgrx32},
                       GoodCase{"rgb32bf.bmp", "rgb32bf.bmp", PixelLayout::Bgrx32},
                       GoodCase{"rgb32bfdef.bmp", "rgb32bfdef.bmp", PixelLayout::Bgrx32}),
-    [](const auto& info) {
-      std::string name = info.param.file;
-      name = name.substr(0, name.find('.'));
-      for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      return name;
-    });
+    [](const auto& info) { return CaseName(info.param.file); });
 
 TEST(BmpSuiteGood, CoversEveryFileOfTheGoodSet) {
   int files = 0;
@@ -182,13 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"badrlebis.bmp", ""}, BadCase{"badrleter.bmp", ""},
                       BadCase{"pal8badindex.bmp", ""}, BadCase{"rgb16-880.bmp", ""},
                       BadCase{"shortfile.bmp", ""}),
-    [](const auto& info) {
-      std::string name = info.param.file;
-      name = name.substr(0, name.find('.'));
-      for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      return name;
-    });
+    [](const auto& info) { return CaseName(info.param.file); });
 
 // The questionable set has no single right answer; each file must either load or fail
 // cleanly, and a loaded picture has the size its header states.
