@@ -4,7 +4,7 @@
 #   fuzz/smoke.sh [BUILD_DIR] [SECONDS_PER_HARNESS]
 #
 # BUILD_DIR defaults to build-fuzz in the repository, SECONDS to 25. Seeds: fuzz/seeds/<harness>/
-# and, for the bitmap and PNG readers, the BMP and PNG suites in ../shared/corpus beside the repository.
+# and, for the bitmap and PNG readers, the BMP and PNG suites in tests/data.
 # New inputs go to a temporary folder, never into the seeds. Exits non-zero on any finding;
 # the input that caused it is kept in BUILD_DIR/artifacts/<harness>/.
 set -euo pipefail
@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
 build=${1:-$repo/build-fuzz}
 seconds=${2:-25}
-corpus=$repo/../shared/corpus
+corpus=$repo/tests/data
 
 CC=clang-14 CXX=clang++-14 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 >/dev/null
