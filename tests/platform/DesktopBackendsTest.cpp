@@ -167,7 +167,27 @@ TEST_F(DesktopBackendsTest, KdeFallsBackToGdbusWithAQuotedScriptAndReportsARefus
   EXPECT_FALSE(desktop.applyWallpaper(writeBitmap("plain"), WallpaperStyle::Stretch));
 }
 
-TEST_F(DesktopBackendsTest, XfceSetsEveryMonitorsImageAndStyle) {
+// Style, black surround, then picture, for every monitor and workspace xfdesktop lists.
+std::vector<Argv> XfceCalls(const std::vector<std::string>& folders, const char* style,
+                            const std::string& picture, bool creating) {
+  auto with = [](Argv tail) {
+    Argv argv = {"xfconf-query", "-c", "xfce4-desktop"};
+    argv.insert(argv.end(), tail.begin(), tail.end());
+    return argv;
+  };
+  std::vector<Argv> calls = {with({"-l"})};
+  for (const std::string& folder : folders) {
+    calls.push_back(with({"-p", folder + "/image-style", "-n", "-t", "int", "-s", style}));
+    calls.push_back(with({"-p", folder + "/color-style", "-n", "-t", "int", "-s", "0"}));
+    calls.push_back(with({"-p", folder + "/rgba1", "-n", "-t", "double", "-t", "double", "-t", "double",
+                          "-t", "double", "-s", "0", "-s", "0", "-s", "0", "-s", "1"}));
+    calls.push_back(creating ? with({"-p", folder + "/last-image", "-n", "-t", "string", "-s", picture})
+                             : with({"-p", folder + "/last-image", "-s", picture}));
+  }
+  return calls;
+}
+
+TEST_F(DesktopBackendsTest, XfceSetsEveryMonitorsImageStyleAndColour) {
   runner.respond = [](const Argv& argv) {
     return RecordingRunner::succeeded(
         argv.back() == "-l" ? "/backdrop/screen0/monitorVirtual1/workspace0/last-image\n"
@@ -177,39 +197,28 @@ TEST_F(DesktopBackendsTest, XfceSetsEveryMonitorsImageAndStyle) {
                               "/backdrop/single-workspace-mode\n"
                             : "");
   };
-  XfceDesktop desktop(runner, copies);
+  XfceDesktop desktop(runner, copies, [] { return std::vector<std::string>{"unused"}; });
   ASSERT_TRUE(desktop.applyWallpaper(writeBitmap(kAwkwardUtf8Name), WallpaperStyle::Stretch));
-  const std::string picture = copyPath(kAwkwardUtf8Name, 'a');
-  const Argv query = {"xfconf-query", "-c", "xfce4-desktop"};
-  auto with = [&](Argv tail) {
-    Argv argv = query;
-    argv.insert(argv.end(), tail.begin(), tail.end());
-    return argv;
-  };
-  const std::vector<Argv> expected = {
-      with({"-l"}),
-      with({"-p", "/backdrop/screen0/monitorVirtual1/workspace0/image-style", "-n", "-t", "int", "-s", "3"}),
-      with({"-p", "/backdrop/screen0/monitorVirtual1/workspace0/last-image", "-s", picture}),
-      with({"-p", "/backdrop/screen0/monitorHDMI-1/workspace1/image-style", "-n", "-t", "int", "-s", "3"}),
-      with({"-p", "/backdrop/screen0/monitorHDMI-1/workspace1/last-image", "-s", picture}),
-  };
-  EXPECT_EQ(runner.runs, expected);
+  EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitorVirtual1/workspace0",
+                                    "/backdrop/screen0/monitorHDMI-1/workspace1"},
+                                   "3", copyPath(kAwkwardUtf8Name, 'a'), false));
 }
 
-TEST_F(DesktopBackendsTest, XfceCreatesTheFirstMonitorsPropertiesWhenThereAreNone) {
+// xfdesktop names monitors after their outputs; it never reads "monitor0" when RandR is there.
+TEST_F(DesktopBackendsTest, XfceCreatesEachOutputsPropertiesWhenThereAreNone) {
   runner.respond = [](const Argv& argv) {
     return argv.back() == "-l" ? RecordingRunner::exited(1) : RecordingRunner::succeeded("");
   };
-  XfceDesktop desktop(runner, copies);
+  XfceDesktop desktop(runner, copies, [] { return std::vector<std::string>{"HDMI-1", "eDP-1"}; });
   ASSERT_TRUE(desktop.applyWallpaper(writeBitmap("plain"), WallpaperStyle::Centre));
-  const std::vector<Argv> expected = {
-      {"xfconf-query", "-c", "xfce4-desktop", "-l"},
-      {"xfconf-query", "-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitor0/workspace0/image-style",
-       "-n", "-t", "int", "-s", "1"},
-      {"xfconf-query", "-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitor0/workspace0/last-image",
-       "-n", "-t", "string", "-s", copyPath("plain", 'a')},
-  };
-  EXPECT_EQ(runner.runs, expected);
+  EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitorHDMI-1/workspace0",
+                                    "/backdrop/screen0/monitoreDP-1/workspace0"},
+                                   "1", copyPath("plain", 'a'), true));
+  // Without RandR, the name xfdesktop then gives the first monitor.
+  runner.runs.clear();
+  XfceDesktop sansRandr(runner, copies, [] { return std::vector<std::string>{}; });
+  ASSERT_TRUE(sansRandr.applyWallpaper(writeBitmap("plain"), WallpaperStyle::Centre));
+  EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitor0/workspace0"}, "1", copyPath("plain", 'b'), true));
 }
 
 TEST_F(DesktopBackendsTest, LxqtGetsTheRawPathOfTheNextCopy) {

@@ -8,6 +8,7 @@
 #include "DesktopTestSupport.h"
 #include "TempEnvironment.h"
 #include "platform/posix/DesktopBackends.h"
+#include "platform/posix/RandrOutputs.h"
 
 using platform::WallpaperStyle;
 using platform::posix::X11Desktop;
@@ -133,6 +134,19 @@ TEST(DesktopX11Test, UnreachableDisplayIsReported) {
   TempEnvironment::write(bmp, bitmap24(4, 2, kPicture));
   X11Desktop desktop(":9999");
   EXPECT_FALSE(desktop.applyWallpaper(bmp, WallpaperStyle::Centre));
+}
+
+}  // namespace
+
+namespace {
+
+// xfdesktop names each monitor after its RandR output; a virtual server has one, "screen".
+TEST(RandrOutputs, NameTheOutputsThatShowTheScreen) {
+  if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+  const std::vector<std::string> noms = platform::posix::randrOutputNames();
+  ASSERT_FALSE(noms.empty());
+  for (const std::string& nom : noms) EXPECT_FALSE(nom.empty());
+  EXPECT_TRUE(platform::posix::randrOutputNames(":9999").empty());
 }
 
 }  // namespace

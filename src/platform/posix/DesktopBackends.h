@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -56,15 +57,19 @@ class KdeDesktop : public Desktop {
   AlternatingCopies& copies_;
 };
 
-// XFCE: every monitor's and workspace's `last-image` property of xfdesktop.
+// XFCE: every monitor's and workspace's `last-image` property of xfdesktop, with the colour
+// around a centred picture. `monitorNames` lists the monitors for a desktop that has no such
+// property yet (by default the X server's RandR outputs).
 class XfceDesktop : public Desktop {
  public:
-  XfceDesktop(CommandRunner& runner, AlternatingCopies& copies) : runner_(runner), copies_(copies) {}
+  XfceDesktop(CommandRunner& runner, AlternatingCopies& copies,
+              std::function<std::vector<std::string>()> monitorNames = {});
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
  private:
   CommandRunner& runner_;
   AlternatingCopies& copies_;
+  std::function<std::vector<std::string>()> monitorNames_;
 };
 
 // LXQt: pcmanfm-qt, which draws its desktop.
