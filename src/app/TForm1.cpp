@@ -151,6 +151,8 @@ void TForm1::FormCreate() {
 void TForm1::TimerInitialisationTimer() {
   timerInitialisation_->setEnabled(false);
   moteur_.ScannerArborescence(false);
+  // The scan lets events through; Quit may have been chosen meanwhile.
+  if (QuitterDemande) return;
   if (CheckChgtDemarrage && moteur_.NombreImages() > 0)
     moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
   moteur_.CalculerTimerChangerWallpaperInterval();
@@ -183,7 +185,7 @@ void TForm1::BtnParcourirClick() {
                           Controle::ImgSuivant2})
     vue_.setVisible(fleche, false);
   moteur_.ScannerArborescence(true);
-  moteur_.CreerVignettes();
+  if (!QuitterDemande) moteur_.CreerVignettes();
 }
 
 void TForm1::ComboWallpaperChange(int index) { moteur_.InstallerWallpaper(index, true); }

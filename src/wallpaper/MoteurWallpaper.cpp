@@ -75,6 +75,7 @@ void MoteurWallpaper::ScannerArborescence(bool demanderDossier) {
     etat.RepertoireRacine = *choix;
   }
 
+  ++scansCommences_;
   etat.ScanEnCours = true;
   vue.setCurseurAttente(true);
   const FinDeScan fin(vue, etat.ScanEnCours);
@@ -85,6 +86,8 @@ void MoteurWallpaper::ScannerArborescence(bool demanderDossier) {
   vue.setVisible(Controle::ProgressBar1, false);
 
   ScannerRepertoire(etat.RepertoireRacine);
+  // Quit was chosen during the scan: nothing more is shown or written.
+  if (etat.QuitterDemande) return;
 
   AfficherDossierSurBouton(etat.RepertoireRacine);
   const bool vide = etat.Catalogue.empty();
@@ -126,9 +129,9 @@ void MoteurWallpaper::ScannerRepertoire(const std::string& dossier) {
       vue.setTitre("Verrelune [" + std::to_string(etat.Catalogue.size()) + " images]");
       pile.pop_back();
       // Other events may run here, a second scan among them: it clears the flag when it
-      // ends, and this one then abandons what is left.
+      // ends, and this one then abandons what is left. Quit abandons it too.
       services_.pompe.processPendingEvents();
-      if (!etat.ScanEnCours) return;
+      if (!etat.ScanEnCours || etat.QuitterDemande) return;
       continue;
     }
     const platform::FolderEntry& entree = courant.entrees[courant.suivante++];
@@ -170,6 +173,8 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
   EtatProgramme& etat = *etat_;
   MainView& vue = services_.vue;
   const int nombre = static_cast<int>(etat.Catalogue.size());
+  // Once Quit is chosen nothing more is written, even by an event that was already on its way.
+  if (etat.QuitterDemande) return;
   if (index != kFondActuelSysteme && nombre == 0) return;
 
   bool affichageSeul = false;
@@ -198,6 +203,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
       index >= 0 && index < nombre ? etat.Catalogue[static_cast<std::size_t>(index)] : std::string();
   if (!affichageSeul) chemin = entree;
 
+  bool reussi = false;
   try {
     TPicture image(services_.formats);
     image.LoadPicture(chemin);
@@ -245,7 +251,6 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
       services_.bureau.applyWallpaper(etat.FichierWallpaper, mode == ModeAjustement::Stretch
                                                                   ? platform::WallpaperStyle::Stretch
                                                                   : platform::WallpaperStyle::Centre);
-      CalculerTimerChangerWallpaperInterval();
     }
 
     vue.setApercu(apercu);
@@ -256,6 +261,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     vue.setTexte(Controle::MenuMonitorChemin, entree);
     vue.setTexte(Controle::LabelCheminCompletDuFichier, entree);
     etat.LabelCheminCompletDuFichier = entree;
+    reussi = true;
   } catch (const std::exception&) {
     if (!affichageSeul) CelluleErreur(index);
   }
@@ -265,6 +271,15 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     if (etat.Historique.size() > kHistoriqueMaximal) etat.Historique.erase(etat.Historique.begin());
   }
   AppliquerRegleFleches();
+
+  // The change is made: the schedule counts from now. A duration that is not a number cannot
+  // undo it; the timer then keeps its interval, and the error was shown when it was typed.
+  if (reussi && !affichageSeul) {
+    try {
+      CalculerTimerChangerWallpaperInterval();
+    } catch (const std::exception&) {
+    }
+  }
 }
 
 void MoteurWallpaper::AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode) {
@@ -299,6 +314,7 @@ void MoteurWallpaper::CelluleErreur(int index) {
 }
 
 void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
+  ++recalculs_;
   EtatProgramme& etat = *etat_;
   std::int64_t periode = PeriodeChangement(etat.EditFreqDuree, etat.ComboFreqTemps);
   if (periode == 0) {
@@ -313,12 +329,20 @@ void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
         maintenant > dernier ? maintenant - dernier : dernier - maintenant);
     const std::int64_t ecoule = ecart.count();
     if (ecoule >= periode) {
-      // Overdue: change now; a successful change comes back here and arms a full period.
+      // Overdue: change now; a successful change comes back here and arms a full period. A
+      // picture that fails (or a catalogue too small to choose from) must not leave the timer
+      // silent for the rest of the session: the next try comes a full period from now.
+      const int avant = ++recalculs_;
       InstallerWallpaper(kHasard, true);
+      if (recalculs_ == avant) ArmerTimer(periode);
       return;
     }
     if (periode > 2000 && ecoule > 1000) periode -= ecoule;
   }
+  ArmerTimer(periode);
+}
+
+void MoteurWallpaper::ArmerTimer(std::int64_t periode) {
   timer_->setInterval(static_cast<std::uint32_t>(std::min(periode, kIntervalleMaximal)));
   if (timer_->enabled()) {
     timer_->setEnabled(false);
@@ -362,7 +386,8 @@ void MoteurWallpaper::CreerVignettes() {
   EtatProgramme& etat = *etat_;
   MainView& vue = services_.vue;
   const int nombre = static_cast<int>(etat.Catalogue.size());
-  if (nombre == 0 || !vue.fenetreVisible()) return;
+  if (nombre == 0 || !vue.fenetreVisible() || etat.QuitterDemande) return;
+  const int scan = scansCommences_;
   vue.setProgression(nombre, 0);
   vue.setVisible(Controle::ProgressBar1, true);
   for (int i = 0; i < nombre; ++i) {
@@ -370,7 +395,10 @@ void MoteurWallpaper::CreerVignettes() {
     vue.setProgression(nombre, i + 1);
     vue.redessinerListe();
     services_.pompe.processPendingEvents();
-    if (i + 1 >= static_cast<int>(etat.Catalogue.size()) || !vue.fenetreVisible()) break;
+    // Among the events: a new scan, whose own build takes over; Quit; the window hidden.
+    if (i + 1 >= static_cast<int>(etat.Catalogue.size()) || !vue.fenetreVisible() ||
+        scan != scansCommences_ || etat.QuitterDemande)
+      break;
   }
   vue.setVisible(Controle::ProgressBar1, false);
 }

@@ -57,6 +57,8 @@ class MoteurWallpaper : public OperationsWallpaper {
   static constexpr int kHauteurApercu = 92;
 
  private:
+  // Sets the change timer's interval (cut to what it takes) and restarts its countdown.
+  void ArmerTimer(std::int64_t periode);
   void AfficherDossierSurBouton(const std::string& dossier);
   void CelluleErreur(int index);
   // The desktop values of the wallpaper: its file, no tiling, centred or stretched. The
@@ -69,6 +71,8 @@ class MoteurWallpaper : public OperationsWallpaper {
   platform::Timer* timer_ = nullptr;
   AccesReglages* reglages_ = nullptr;
   TImageList vignettes_;
+  int scansCommences_ = 0;  // tells a running thumbnail build that the catalogue was replaced
+  int recalculs_ = 0;        // tells an overdue change whether it succeeded (it recomputes)
 };
 
 // The period of the change timer in milliseconds, from the duration text and the selected

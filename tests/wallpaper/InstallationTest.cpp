@@ -352,3 +352,78 @@ TEST_F(Installation, APngPictureInstallsAndGetsItsThumbnail) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture that cannot be decoded must not switch the schedule off, and a duration that is not
+// a number must not turn a change that happened into a failure.
+TEST_F(Installation, AFailedOverdueChangeStillArmsTheSchedule) {
+  for (const char* nom : {"bad1.png", "bad2.png"}) {
+    std::ofstream(dossier_ / "pics" / nom) << "?";
+    etat.Catalogue.push_back((dossier_ / "pics" / nom).string());
+  }
+  etat.CheckChgtTousLes = true;
+  etat.EditFreqDuree = "30";
+  etat.ComboFreqTemps = 1;
+  reglages.EcrireDateHeure("DateTimeDernierChgt", horloge.now() - std::chrono::hours(2));
+  timer->setEnabled(true);
+  moteur.CalculerTimerChangerWallpaperInterval();
+  EXPECT_FALSE(fs::exists(etat.FichierWallpaper));
+  EXPECT_EQ(timer->interval(), 30u * 60'000);
+}
+
+TEST_F(Installation, AChangeSucceedsWhateverTheDurationFieldHolds) {
+  image("a.bmp", 20, 20);
+  etat.CheckChgtTousLes = true;
+  etat.EditFreqDuree = "12x";
+  etat.ComboFreqTemps = 1;
+  timer->setInterval(4321);
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(etat.Catalogue[0]));
+  EXPECT_EQ(vue.apercus, 1);
+  EXPECT_EQ(vue.textes[Controle::LabelCheminCompletDuFichier], etat.Catalogue[0]);
+  EXPECT_TRUE(texte.textes.empty()) << "no error cell";
+  EXPECT_EQ(timer->interval(), 4321u);
+}
+
+// Events run inside the long loops; what they do must not be undone or outrun by the loop.
+TEST_F(Installation, QuitOrANewScanDuringTheThumbnailBuildStopsIt) {
+  for (const char* nom : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}) {
+    image(nom, 20, 20);
+    fichiers.ajouter(etat.RepertoireRacine, nom);
+  }
+  moteur.ScannerArborescence(false);
+  vue.visible = true;
+  pompe.evenement = [this] { etat.QuitterDemande = true; };
+  moteur.CreerVignettes();
+  EXPECT_EQ(etat.VignettesFaites, "~0~");
+  EXPECT_FALSE(vue.visibles[Controle::ProgressBar1]);
+
+  // A second scan from inside the build builds its own catalogue's thumbnails; the first build
+  // stops there.
+  etat.QuitterDemande = false;
+  moteur.ScannerArborescence(false);
+  vue.progression.clear();
+  pompe.evenement = [this] {
+    moteur.ScannerArborescence(false);
+    moteur.CreerVignettes();
+  };
+  moteur.CreerVignettes();
+  EXPECT_EQ(vue.progression, (std::vector<std::string>{"0/4", "1/4", "0/4", "1/4", "2/4", "3/4", "4/4"}));
+}
+
+TEST_F(Installation, QuitDuringTheScanStopsItAndWritesNothingMore) {
+  fichiers.ajouter(etat.RepertoireRacine, "Sub/");
+  fichiers.ajouter(etat.RepertoireRacine + "Sub/", "a.bmp");
+  fichiers.ajouter(etat.RepertoireRacine, "b.bmp");
+  pompe.evenement = [this] { etat.QuitterDemande = true; };
+  const int ecritures = registre.writeCount();
+  moteur.ScannerArborescence(false);
+  EXPECT_EQ(etat.Catalogue.size(), 1u);
+  EXPECT_EQ(registre.writeCount(), ecritures);
+  EXPECT_FALSE(etat.ScanEnCours);
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(registre.writeCount(), ecritures);
+}
+
+}  // namespace

@@ -79,11 +79,13 @@ TEST_F(Programmation, AnOverduePeriodChangesAtOnceThenArmsAFullPeriod) {
   EXPECT_EQ(moteur.installations, std::vector<int>{-8});
 }
 
-TEST_F(Programmation, AnOverdueChangeThatDoesNotHappenKeepsTheInterval) {
-  timer->setInterval(12345);
+// A picture that cannot be decoded must not switch the schedule off: the next try comes a full
+// period later.
+TEST_F(Programmation, AnOverdueChangeThatFailsArmsAFullPeriod) {
+  timer->setInterval(0);
   moteur.reussir = false;
   dernierChangement(2h);
-  EXPECT_EQ(calculer("30", 1), 12345u);
+  EXPECT_EQ(calculer("30", 1), 30u * 60'000);
   EXPECT_EQ(moteur.installations, std::vector<int>{-8});
 }
 
