@@ -171,7 +171,8 @@ TEST(MainWindow, BackgroundStartNeverShowsTheWindowOpenShowsItAndCloseHidesIt) {
   Programme p(0x0409, "/background");
   QApplication::processEvents();
   EXPECT_FALSE(p.fenetre.isVisible());
-  p.fenetre.action(Controle::MenuOuvrir)->trigger();  // Open
+  p.fenetre.action(Controle::MenuOuvrir)->trigger();  // Open, handled once the menu is done
+  QApplication::processEvents();
   EXPECT_TRUE(p.fenetre.isVisible());
   EXPECT_TRUE(p.fenetre.close() == false);  // the close box only hides
   EXPECT_FALSE(p.fenetre.isVisible());

@@ -15,6 +15,19 @@
 #include <thread>
 #include <vector>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "imaging/Bitmap.h"
+#include "ui/TestApplication.h"
+#include "wallpaper/FichierBmp.h"
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -48,9 +61,10 @@ class Demarrage : public ::testing::Test {
 
   // Starts `programme` with `arguments`; stdout and stderr go to files of the test folder.
   pid_t lancer(const fs::path& programme, std::vector<std::string> arguments = {},
-               bool avecAffichage = true) {
+               bool avecAffichage = true, const std::string& bus = {}) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+      if (!bus.empty()) ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
       const std::string home = (racine_ / "home").string();
       ::setenv("HOME", home.c_str(), 1);
       ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
@@ -147,19 +161,111 @@ TEST_F(Demarrage, ASecondStartOfTheSameFileEndsAtOnceAndACopyRunsBeside) {
   EXPECT_EQ(attendre(premier, 10s), 0);
 }
 
-TEST_F(Demarrage, CommandsReachTheRunningInstance) {
+// A folder of pictures as users have them: enough that showing the window builds thumbnails
+// for a while (links to one 1600 x 1200 bitmap, each decoded on its own).
+void Images(const fs::path& dossier, int nombre) {
+  TBitmap image(PixelLayout::Bgr24, 1600, 1200);
+  for (int y = 0; y < 1200; ++y)
+    for (int x = 0; x < 1600 * 3; ++x) image.ScanLine(y)[x] = static_cast<std::uint8_t>(x ^ y);
+  EnregistrerBmp(image, (dossier / "p0.bmp").string());
+  for (int i = 1; i < nombre; ++i)
+    fs::create_hard_link(dossier / "p0.bmp", dossier / ("p" + std::to_string(i) + ".bmp"));
+}
+
+// Showing the window builds thumbnails, which lets events run: the commands that arrive then,
+// and the socket they came on, must not pull anything from under the running handler.
+TEST_F(Demarrage, CommandsReachTheRunningInstanceEvenWhileItBuildsThumbnails) {
   // Nothing runs yet: only --show may start the program.
   EXPECT_EQ(attendre(lancer(kProgramme, {"--next"}), 10s), 1);
   EXPECT_NE(Lire(racine_ / "stderr").find("no running instance"), std::string::npos);
 
+  Images(racine_ / "home/Pictures", 600);
   const pid_t premier = lancer(kProgramme, {"/background"});
   ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
-  EXPECT_EQ(attendre(lancer(kProgramme, {"--show"}), 10s), 0);
-  EXPECT_EQ(attendre(lancer(kProgramme, {"--next"}), 10s), 0);
-  EXPECT_EQ(attendre(lancer(kProgramme, {"--previous"}), 10s), 0);
-  EXPECT_EQ(attendre(premier, 0ms), -1);
+  const std::string avant = Lire(registre());
+  for (const char* commande : {"--show", "--next", "--previous", "--show", "--next"})
+    EXPECT_EQ(attendre(lancer(kProgramme, {commande}), 10s), 0) << commande;
+  EXPECT_EQ(attendre(premier, 500ms), -1) << "the running program ended";
+  EXPECT_NE(Lire(registre()), avant) << "--next changed nothing";
   EXPECT_EQ(attendre(lancer(kProgramme, {"--quit"}), 10s), 0);
   EXPECT_EQ(attendre(premier, 10s), 0);
+
+  // Quit while the build runs.
+  const pid_t second = lancer(kProgramme);
+  ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--quit"}), 10s), 0);
+  EXPECT_EQ(attendre(second, 5s), 0);
+}
+
+// A notification area of the kind XFCE, MATE, LXQt and KDE have: it announces itself on the
+// session bus and takes the icons that register with it. Only the registration is played here.
+class ZoneDBus : public QDBusVirtualObject {
+ public:
+  QString introspect(const QString&) const override {
+    return QStringLiteral(
+        "<interface name=\"org.kde.StatusNotifierWatcher\">"
+        "<method name=\"RegisterStatusNotifierItem\"><arg type=\"s\" direction=\"in\"/></method>"
+        "<property name=\"IsStatusNotifierHostRegistered\" type=\"b\" access=\"read\"/>"
+        "</interface>");
+  }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connexion) override {
+    if (message.member() == QLatin1String("RegisterStatusNotifierItem")) {
+      icones << message.arguments().value(0).toString();
+      connexion.send(message.createReply());
+      return true;
+    }
+    if (message.member() == QLatin1String("Get")) {
+      connexion.send(message.createReply(QVariant::fromValue(QDBusVariant(true))));
+      return true;
+    }
+    return false;
+  }
+  QStringList icones;
+};
+
+// At log-in the program may start before the panel: its icon must appear once the panel is
+// there, with the quick menu exported, and no word about a missing area.
+TEST_F(Demarrage, TheIconJoinsANotificationAreaThatAppearsAfterIt) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
+  const std::string adresse = "unix:path=" + (racine_ / "bus").string();
+  const pid_t demon = ::fork();
+  if (demon == 0) {
+    ::execlp("dbus-daemon", "dbus-daemon", "--session", ("--address=" + adresse).c_str(), "--nofork",
+             "--nopidfile", static_cast<char*>(nullptr));
+    std::_Exit(127);
+  }
+  lances_.push_back(demon);
+  if (!attendreFichier(racine_ / "bus", 5s)) GTEST_SKIP() << "no dbus-daemon";
+  Application();
+  QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(adresse), "zone");
+  ASSERT_TRUE(bus.isConnected());
+
+  Images(racine_ / "home/Pictures", 3);
+  const pid_t programme = lancer(kProgramme, {"/background"}, true, adresse);
+  ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
+  QTest::qWait(1500);
+  ZoneDBus zone;
+  ASSERT_TRUE(bus.registerVirtualObject("/StatusNotifierWatcher", &zone));
+  ASSERT_TRUE(bus.registerService("org.kde.StatusNotifierWatcher"));
+  QElapsedTimer chrono;
+  chrono.start();
+  while (zone.icones.isEmpty() && chrono.elapsed() < 10000) QTest::qWait(50);
+  ASSERT_EQ(zone.icones.size(), 1) << Lire(racine_ / "stderr");
+
+  QDBusMessage question = QDBusMessage::createMethodCall(
+      zone.icones[0], "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
+  question << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("Menu");
+  const QDBusMessage reponse = bus.call(question);
+  ASSERT_EQ(reponse.type(), QDBusMessage::ReplyMessage) << reponse.errorMessage().toStdString();
+  const QDBusObjectPath menu =
+      qdbus_cast<QDBusObjectPath>(reponse.arguments().value(0).value<QDBusVariant>().variant());
+  EXPECT_EQ(menu.path(), QStringLiteral("/MenuBar"));
+
+  EXPECT_EQ(Lire(racine_ / "stderr").find("no notification area"), std::string::npos);
+  ::kill(programme, SIGTERM);
+  EXPECT_EQ(attendre(programme, 10s), 0);
+  bus.unregisterService("org.kde.StatusNotifierWatcher");
+  QDBusConnection::disconnectFromBus("zone");
 }
 
 TEST_F(Demarrage, WithoutADisplayItSaysSoInOneLineAndFails) {

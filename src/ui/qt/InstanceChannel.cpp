@@ -1,8 +1,10 @@
 #include "ui/qt/InstanceChannel.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
 #include "platform/posix/InstanceLock.h"
 
@@ -42,7 +44,12 @@ InstanceChannel::InstanceChannel(const std::string& programFileName,
       connect(client, &QLocalSocket::readyRead, this, [this, client] {
         while (client->canReadLine()) {
           const QByteArray ligne = client->readLine(64).trimmed();
-          if (!ligne.isEmpty()) onCommand_(ligne.toStdString());
+          if (ligne.isEmpty()) continue;
+          // Handled once this handler has returned: a command may run the event loop (showing
+          // the window builds thumbnails), and the client socket may be gone by then.
+          QMetaObject::invokeMethod(
+              this, [this, commande = ligne.toStdString()] { onCommand_(commande); },
+              Qt::QueuedConnection);
         }
       });
     }
@@ -57,8 +64,16 @@ bool InstanceChannel::listening() const { return server_ && server_->isListening
 
 bool InstanceChannel::send(const std::string& programFileName, const std::string& command) {
   QLocalSocket socket;
-  socket.connectToServer(NomSocket(programFileName));
-  if (!socket.waitForConnected(kAttenteMs)) return false;
+  // The running program listens once its window is made; a start a moment earlier finds no
+  // socket yet, so try again for a while.
+  QElapsedTimer attente;
+  attente.start();
+  for (;;) {
+    socket.connectToServer(NomSocket(programFileName));
+    if (socket.waitForConnected(kAttenteMs)) break;
+    if (attente.elapsed() > kAttenteMs) return false;
+    QThread::msleep(100);
+  }
   socket.write(QByteArray::fromStdString(command + "\n"));
   const bool ecrit = socket.waitForBytesWritten(kAttenteMs);
   socket.disconnectFromServer();

@@ -1,6 +1,7 @@
 #include "ui/qt/MainWindow.h"
 
 #include <QAction>
+#include <QBitmap>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,8 +23,11 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "app/Langue.h"
+#include "imaging/ImageList.h"
+#include "wallpaper/Chemins.h"
 #include "app/TForm1.h"
 #include "ui/qt/PictureList.h"
 #include "ui/qt/QuickMenu.h"
@@ -36,6 +40,7 @@ namespace {
 constexpr int kLargeurClient = 377;
 constexpr int kHauteurClient = 472;
 constexpr int kHauteurChampListe = PictureItemPainter::kHauteurElement + 6;
+constexpr int kAttenteFinDeScanMs = 250;
 
 QString Texte(const std::string& texte) { return QString::fromStdString(texte); }
 
@@ -242,7 +247,7 @@ void MainWindow::createMenus() {
           comboWallpaper_->peintre().paint(painter, r, e.tag, e.legende, fond, texte, font());
         });
     connect(a, &QAction::triggered, this, [this, k] {
-      form_->Executer([this, k] { form_->MenuWallpaperXClick(k); });
+      differer([this, k] { form_->MenuWallpaperXClick(k); });
     });
     a->setVisible(false);
     entreesImages_[static_cast<std::size_t>(k)] = a;
@@ -269,20 +274,21 @@ void MainWindow::createMenus() {
   };
   auto* hasard = entreeIcone(Controle::MenuWallpaperHasard, "menu-random.png", true);
   connect(hasard, &QAction::triggered, this,
-          [this] { form_->Executer([this] { form_->MenuWallpaperHasardClick(); }); });
+          [this] { differer([this] { form_->MenuWallpaperHasardClick(); }); });
   auto* ouvrirImage = entreeIcone(Controle::MenuWallpaperOuvrirImage, "menu-open.png", false);
   connect(ouvrirImage, &QAction::triggered, this,
-          [this] { form_->Executer([this] { form_->MenuMonitorOpenFileClick(); }); });
+          [this] { differer([this] { form_->MenuMonitorOpenFileClick(); }); });
   popupMenuPanic_->addSeparator();
   auto* precedent = entreeIcone(Controle::MenuWallpaperPrecedent, "menu-previous.png", false);
   connect(precedent, &QAction::triggered, this,
-          [this] { form_->Executer([this] { form_->MenuMonitorPrecedentClick(); }); });
+          [this] { differer([this] { form_->MenuMonitorPrecedentClick(); }); });
   popupMenuPanic_->addSeparator();
   entree(popupMenuPanic_, Controle::MenuOuvrir);
   popupMenuPanic_->addSeparator();
   entree(popupMenuPanic_, Controle::MenuQuitter);
   connect(popupMenuPanic_, &QMenu::aboutToShow, this,
           [this] { form_->Executer([this] { form_->PopupMenuPanicPopup(); }); });
+  createMenuExporte();
 
   // The preview's menu.
   popUpMenuMonitor_ = new QMenu(this);
@@ -303,6 +309,102 @@ void MainWindow::createMenus() {
   for (Controle c : {Controle::ImgPrecedent1, Controle::ImgPrecedent2, Controle::ImgSuivant1,
                      Controle::ImgSuivant2})
     controles_[c]->installEventFilter(this);
+}
+
+// The quick menu again, as plain entries with icons: notification areas that host icons over
+// D-Bus show an application's menu themselves and can show no drawn entry. Same entries, same
+// order, same captions; the pictures' thumbnails are their icons.
+void MainWindow::createMenuExporte() {
+  menuExporte_ = new QMenu(this);
+  auto entree = [this](Controle c, const char* icone = nullptr) {
+    auto* a = menuExporte_->addAction(QString());
+    if (icone) a->setIcon(QIcon(Dessin(icone)));
+    actionsExportees_[c] = a;
+    return a;
+  };
+  // The heading is never highlighted and does nothing.
+  entree(Controle::MenuWallpaperComm)->setEnabled(false);
+  for (int k = 9; k >= 0; --k) {
+    auto* a = menuExporte_->addAction(QString());
+    a->setVisible(false);
+    connect(a, &QAction::triggered, this,
+            [this, k] { differer([this, k] { form_->MenuWallpaperXClick(k); }); });
+    entreesExportees_[static_cast<std::size_t>(k)] = a;
+  }
+  menuExporte_->addSeparator();
+  connect(entree(Controle::MenuWallpaperHasard, "menu-random.png"), &QAction::triggered, this,
+          [this] { differer([this] { form_->MenuWallpaperHasardClick(); }); });
+  connect(entree(Controle::MenuWallpaperOuvrirImage, "menu-open.png"), &QAction::triggered, this,
+          [this] { differer([this] { form_->MenuMonitorOpenFileClick(); }); });
+  menuExporte_->addSeparator();
+  connect(entree(Controle::MenuWallpaperPrecedent, "menu-previous.png"), &QAction::triggered, this,
+          [this] { differer([this] { form_->MenuMonitorPrecedentClick(); }); });
+  menuExporte_->addSeparator();
+  entree(Controle::MenuOuvrir);
+  menuExporte_->addSeparator();
+  entree(Controle::MenuQuitter);
+  menuExporte_->setDefaultAction(actionsExportees_[Controle::MenuWallpaperHasard]);
+
+  // A right click on such an area opens this menu, and the window, when shown, comes forward.
+  // The area may lay the menu out before it hears of the opening, and entries that appear
+  // while it shows leave it too short: the fresh pictures are chosen as the previous opening
+  // closes (and when the catalogue changes), so each opening shows a new choice, already in
+  // place. An area that never tells of the closing gets the new choice as it opens.
+  connect(menuExporte_, &QMenu::aboutToShow, this, [this] {
+    if (isVisible()) ramenerDevant();
+    if (!menuExportePret_) remplirMenuExporte();
+    menuExportePret_ = false;
+  });
+  connect(menuExporte_, &QMenu::aboutToHide, this, [this] { preparerMenuExporte(); });
+}
+
+void MainWindow::remplirMenuExporte() {
+  if (form_) form_->Executer([this] { form_->PopupMenuPanicPopup(); });
+  menuExportePret_ = true;
+}
+
+void MainWindow::preparerMenuExporte() {
+  // Only where an area shows it: the drawn menu, which shares the entries' choice, fills itself
+  // as it opens.
+  if (!menuExporte_->platformMenu() || remplissagePrevu_) return;
+  remplissagePrevu_ = true;
+  QTimer::singleShot(0, this, &MainWindow::remplirMenuExportePrevu);
+}
+
+void MainWindow::remplirMenuExportePrevu() {
+  // A scan adds pictures folder by folder: choose among all of them, once it is done.
+  if (form_ && form_->ScanEnCours) {
+    QTimer::singleShot(kAttenteFinDeScanMs, this, &MainWindow::remplirMenuExportePrevu);
+    return;
+  }
+  remplissagePrevu_ = false;
+  remplirMenuExporte();
+}
+
+void MainWindow::differer(std::function<void()> gestionnaire) {
+  QMetaObject::invokeMethod(
+      this, [this, gestionnaire = std::move(gestionnaire)] { form_->Executer(gestionnaire); },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::montrerEntree(QAction* action, bool visible) {
+  action->setVisible(visible);
+  if (auto* dessinee = qobject_cast<QWidgetAction*>(action); dessinee && dessinee->defaultWidget())
+    dessinee->defaultWidget()->setVisible(visible);
+}
+
+// The thumbnail of catalogue picture `index` with its mask colour transparent.
+QIcon MainWindow::iconeVignette(int index) {
+  Canvas cellule(PictureItemPainter::kLargeurVignette, PictureItemPainter::kHauteurElement);
+  cellule.FillRect(Rect{0, 0, cellule.Width(), cellule.Height()}, kThumbnailMaskColour);
+  if (comboWallpaper_->peintre().vignette) comboWallpaper_->peintre().vignette(index, cellule);
+  const QImage image = QImage(cellule.Bits(), cellule.Width(), cellule.Height(),
+                              static_cast<qsizetype>(cellule.Stride()), QImage::Format_RGB32)
+                           .copy();
+  QPixmap dessin = QPixmap::fromImage(image);
+  const QColor masque(kThumbnailMaskColour.red, kThumbnailMaskColour.green, kThumbnailMaskColour.blue);
+  dessin.setMask(QBitmap::fromImage(image.createMaskFromColor(masque.rgb(), Qt::MaskInColor)));
+  return QIcon(dessin);
 }
 
 void MainWindow::attacher(TForm1& form) {
@@ -328,10 +430,12 @@ void MainWindow::connectEvents() {
           relayer([](TForm1& f, const QString& texte) { f.ModifierEditFreqDuree(texte.toStdString()); }));
   connect(comboFreqTemps_, &QComboBox::activated, this,
           relayer([](TForm1& f, int index) { f.ModifierComboFreqTemps(index); }));
-  connect(actions_[Controle::MenuOuvrir], &QAction::triggered, this,
-          relayer([](TForm1& f, bool) { f.MenuOuvrirClick(); }));
-  connect(actions_[Controle::MenuQuitter], &QAction::triggered, this,
-          relayer([](TForm1& f, bool) { f.MenuQuitterClick(); }));
+  for (QAction* ouvrir : {actions_[Controle::MenuOuvrir], actionsExportees_[Controle::MenuOuvrir]})
+    connect(ouvrir, &QAction::triggered, this,
+            [this] { differer([this] { form_->MenuOuvrirClick(); }); });
+  for (QAction* quitter : {actions_[Controle::MenuQuitter], actionsExportees_[Controle::MenuQuitter]})
+    connect(quitter, &QAction::triggered, this,
+            [this] { differer([this] { form_->MenuQuitterClick(); }); });
   connect(actions_[Controle::MenuMonitorCopierChemin], &QAction::triggered, this,
           relayer([](TForm1& f, bool) { f.MenuMonitorCopierCheminClick(); }));
   connect(actions_[Controle::MenuMonitorOpenFile], &QAction::triggered, this,
@@ -359,6 +463,11 @@ QAction* MainWindow::action(Controle c) const {
   return it == actions_.end() ? nullptr : it->second;
 }
 
+QAction* MainWindow::actionExportee(Controle c) const {
+  const auto it = actionsExportees_.find(c);
+  return it == actionsExportees_.end() ? nullptr : it->second;
+}
+
 void MainWindow::setTitre(const std::string& titre) { setWindowTitle(Texte(titre)); }
 
 void MainWindow::setTexte(Controle c, const std::string& texte) {
@@ -370,6 +479,7 @@ void MainWindow::setTexte(Controle c, const std::string& texte) {
   }
   if (QAction* a = action(c)) {
     a->setText(q);
+    if (QAction* exportee = actionExportee(c)) exportee->setText(q);
     return;
   }
   if (c == Controle::TabWallpaper || c == Controle::TabAide) {
@@ -400,7 +510,8 @@ void MainWindow::setIndice(Controle c, const std::string& indice) {
 
 void MainWindow::setVisible(Controle c, bool visible) {
   if (QAction* a = action(c)) {
-    a->setVisible(visible);
+    montrerEntree(a, visible);
+    if (QAction* exportee = actionExportee(c)) exportee->setVisible(visible);
   } else if (QWidget* w = controle(c)) {
     w->setVisible(visible);
   }
@@ -452,6 +563,11 @@ void MainWindow::afficherPremiereFois() {
 
 void MainWindow::afficherFenetre() {
   afficherPremiereFois();
+  ramenerDevant();
+}
+
+void MainWindow::ramenerDevant() {
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
   raise();
   activateWindow();
 }
@@ -466,7 +582,10 @@ void MainWindow::demanderFermeture() { close(); }
 
 void MainWindow::terminerProgramme() { QCoreApplication::quit(); }
 
-void MainWindow::viderListeImages() { comboWallpaper_->clear(); }
+void MainWindow::viderListeImages() {
+  comboWallpaper_->clear();
+  preparerMenuExporte();
+}
 
 void MainWindow::ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) {
   const QSignalBlocker bloque(comboWallpaper_);
@@ -474,6 +593,7 @@ void MainWindow::ajouterImages(const std::vector<std::string>& catalogue, std::s
     const QByteArray octets = QByteArray::fromStdString(catalogue[i]);
     comboWallpaper_->addItem(QFile::decodeName(octets), octets);
   }
+  preparerMenuExporte();
 }
 
 void MainWindow::setCurseurAttente(bool attente) {
@@ -523,16 +643,22 @@ void MainWindow::redessinerListe() {
   comboWallpaper_->view()->viewport()->update();
 }
 
-void MainWindow::setEntreeMenuImage(int k, bool visible, int, const std::string&) {
-  if (k >= 0 && k < static_cast<int>(entreesImages_.size()))
-    entreesImages_[static_cast<std::size_t>(k)]->setVisible(visible);
+void MainWindow::setEntreeMenuImage(int k, bool visible, int tag, const std::string& chemin) {
+  if (k < 0 || k >= static_cast<int>(entreesImages_.size())) return;
+  montrerEntree(entreesImages_[static_cast<std::size_t>(k)], visible);
+  QAction* exportee = entreesExportees_[static_cast<std::size_t>(k)];
+  exportee->setVisible(visible);
+  if (!visible) return;
+  // The caption of the drawn entry on one line: the name, then the bracketed sub-folder.
+  QString legende = QString::fromLocal8Bit(NomAffiche(chemin));
+  const std::string sousDossier = SousDossier(chemin, form_ ? form_->RepertoireRacine : std::string());
+  if (!sousDossier.empty()) legende += QStringLiteral("  [") + QString::fromLocal8Bit(sousDossier) + "]";
+  exportee->setText(legende);
+  exportee->setIcon(iconeVignette(tag));
 }
 
 void MainWindow::ouvrirMenuPanic() {
-  if (isVisible()) {
-    raise();
-    activateWindow();
-  }
+  if (isVisible()) ramenerDevant();
   popupMenuPanic_->popup(QCursor::pos());
 }
 
@@ -555,8 +681,12 @@ void MainWindow::reject() {
 
 bool MainWindow::eventFilter(QObject* objet, QEvent* evenement) {
   if (form_ && objet == editFreqDuree_ && evenement->type() == QEvent::KeyPress) {
-    const QString texte = static_cast<QKeyEvent*>(evenement)->text();
-    if (texte.size() == 1 && (texte[0] == QChar('\b') || texte[0] >= QChar(' '))) {
+    const auto* touche = static_cast<QKeyEvent*>(evenement);
+    const QString texte = touche->text();
+    // Typed characters go through the filter; editing keys (Delete arrives as the character
+    // 0x7f), arrows and shortcuts (the clipboard's among them) do their work.
+    const bool raccourci = touche->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!raccourci && texte.size() == 1 && (texte[0] == QChar('\b') || texte[0].isPrint())) {
       const char16_t code = texte[0].unicode();
       char caractere = code < 0x80 ? static_cast<char>(code) : '?';
       form_->Executer([&] { form_->EditFreqDureeKeyPress(caractere); });

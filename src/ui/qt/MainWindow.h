@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
+#include <functional>
 #include <array>
 #include <map>
 
@@ -31,6 +33,15 @@ class MainWindow : public QDialog, public MainView {
   void attacher(TForm1& form);
 
   QMenu* menuPanic() const { return popupMenuPanic_; }
+  // The quick menu as plain entries, for notification areas that show it themselves.
+  QMenu* menuExporte() const { return menuExporte_; }
+  QAction* actionExportee(Controle c) const;
+  QAction* entreeExportee(int k) const { return entreesExportees_.at(static_cast<std::size_t>(k)); }
+  QAction* entreeImage(int k) const { return entreesImages_.at(static_cast<std::size_t>(k)); }
+  // Runs `gestionnaire` once the event being handled is done with: handlers that may run the
+  // event loop (showing the window builds thumbnails) must not run inside a menu's, the tray
+  // icon's or a socket's own event code.
+  void differer(std::function<void()> gestionnaire);
   QWidget* controle(Controle c) const;
   QAction* action(Controle c) const;
   bool afficherAuDemarrage() const { return afficherAuDemarrage_; }
@@ -74,7 +85,18 @@ class MainWindow : public QDialog, public MainView {
  private:
   void createControls();
   void createMenus();
+  void createMenuExporte();
   void connectEvents();
+  // Shows or hides a menu entry; a drawn entry's own widget too, or it stays painted where it
+  // was in the menu's previous opening.
+  static void montrerEntree(QAction* action, bool visible);
+  // Normal, raised and active, also when the window manager had minimised it.
+  void ramenerDevant();
+  QIcon iconeVignette(int index);
+  void remplirMenuExporte();
+  // Fills the exported menu with a new choice once the current event is handled.
+  void preparerMenuExporte();
+  void remplirMenuExportePrevu();
 
   TForm1* form_ = nullptr;
   bool afficherAuDemarrage_ = true;
@@ -92,4 +114,9 @@ class MainWindow : public QDialog, public MainView {
   QMenu* popupMenuPanic_ = nullptr;
   QMenu* popUpMenuMonitor_ = nullptr;
   std::array<QAction*, 10> entreesImages_{};
+  QMenu* menuExporte_ = nullptr;
+  std::map<Controle, QAction*> actionsExportees_;
+  std::array<QAction*, 10> entreesExportees_{};
+  bool menuExportePret_ = false;  // filled since it last opened
+  bool remplissagePrevu_ = false;
 };

@@ -6,10 +6,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QUrl>
 #include <climits>
 
@@ -96,39 +94,3 @@ void MessageBoxErrorHandler::showError(const std::string& message) {
   QMessageBox::critical(parent_ ? parent_() : nullptr, QStringLiteral("Verrelune"),
                         QString::fromStdString(message));
 }
-
-QtTrayIcon::QtTrayIcon(std::function<void(std::uint32_t)> onEvent) : onEvent_(std::move(onEvent)) {}
-
-QtTrayIcon::~QtTrayIcon() = default;
-
-void QtTrayIcon::apply(const platform::TrayIconRecord& record) {
-  icon_->setIcon(QIcon(QStringLiteral(":/verrelune/%1-16.png").arg(QString::fromStdString(record.icon))));
-  icon_->setToolTip(QString::fromStdString(record.tip));
-}
-
-void QtTrayIcon::add(const platform::TrayIconRecord& record) {
-  if (!icon_) {
-    // No context menu of Qt's: the program pops its own, drawn with thumbnails.
-    icon_ = std::make_unique<QSystemTrayIcon>();
-    connect(icon_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-              if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                onEvent_(0x202);
-              else if (reason == QSystemTrayIcon::Context)
-                onEvent_(0x205);
-            });
-  }
-  apply(record);
-  icon_->show();
-}
-
-void QtTrayIcon::modify(const platform::TrayIconRecord& record) {
-  if (icon_) apply(record);
-}
-
-void QtTrayIcon::remove(const platform::TrayIconRecord&) {
-  if (icon_) icon_->hide();
-  icon_.reset();
-}
-
-bool QtTrayIcon::visible() const { return icon_ && icon_->isVisible(); }

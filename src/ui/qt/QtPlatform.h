@@ -8,11 +8,8 @@
 #include <memory>
 
 #include "platform/Timer.h"
-#include "platform/TrayIcon.h"
 #include "platform/Ui.h"
 
-class QSystemTrayIcon;
-class QMenu;
 class QWidget;
 
 // A platform timer on QTimer. Qt takes at most INT_MAX ms per run, so longer intervals are
@@ -71,23 +68,4 @@ class MessageBoxErrorHandler : public platform::ErrorHandler {
 
  private:
   std::function<QWidget*()> parent_;
-};
-
-// The notification-area icon. Its events go to `onEvent` with the mouse codes of the tray
-// protocol: 0x202 for a left release (a double click counts as one more), 0x205 for a right one.
-class QtTrayIcon : public QObject, public platform::TrayIcon {
-  Q_OBJECT
- public:
-  explicit QtTrayIcon(std::function<void(std::uint32_t)> onEvent);
-  ~QtTrayIcon() override;
-  void add(const platform::TrayIconRecord& record) override;
-  void modify(const platform::TrayIconRecord& record) override;
-  void remove(const platform::TrayIconRecord& record) override;
-  bool visible() const;
-
- private:
-  void apply(const platform::TrayIconRecord& record);
-
-  std::function<void(std::uint32_t)> onEvent_;
-  std::unique_ptr<QSystemTrayIcon> icon_;
 };

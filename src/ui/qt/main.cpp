@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QSystemTrayIcon>
 #include <csignal>
 #include <malloc.h>
 #include <fcntl.h>
@@ -24,6 +23,7 @@
 #include "ui/qt/InstanceChannel.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtPlatform.h"
+#include "ui/qt/QtTrayIcon.h"
 #include "ui/qt/QtTextRenderer.h"
 #include "wallpaper/MoteurWallpaper.h"
 
@@ -75,6 +75,8 @@ void GestionnaireMessagesQt(QtMsgType type, const QMessageLogContext&, const QSt
     return;
   std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
+
+constexpr int kAttenteZoneNotificationMs = 15000;
 
 int gTubeSignaux[2] = {-1, -1};
 
@@ -143,9 +145,11 @@ int main(int argc, char** argv) {
   MessageBoxErrorHandler erreurs([&fenetre] { return fenetre.isVisible() ? &fenetre : nullptr; });
   TForm1* formulaire = nullptr;
   QtTrayIcon iconeTray(
-      [&formulaire](std::uint32_t evenement) {
-        if (formulaire) formulaire->Executer([&] { formulaire->MessageIconeTray(evenement); });
-      });
+      [&formulaire, &fenetre](std::uint32_t evenement) {
+        if (formulaire)
+          fenetre.differer([formulaire, evenement] { formulaire->MessageIconeTray(evenement); });
+      },
+      fenetre.menuExporte());
   platform::posix::PosixFileSystem fichiers;
   QtEventPump pompe;
   platform::posix::SessionDesktop bureau;
@@ -162,23 +166,26 @@ int main(int argc, char** argv) {
   // A polite end of the session (or Ctrl+C in a terminal) quits as the tray menu's Quit does.
   if (::pipe2(gTubeSignaux, O_CLOEXEC) == 0) {
     auto* notificateur = new QSocketNotifier(gTubeSignaux[0], QSocketNotifier::Read, &application);
-    QObject::connect(notificateur, &QSocketNotifier::activated, [&form] {
+    QObject::connect(notificateur, &QSocketNotifier::activated, [&form, &fenetre] {
       char octet;
       [[maybe_unused]] auto lu = ::read(gTubeSignaux[0], &octet, 1);
-      form.Executer([&form] { form.MenuQuitterClick(); });
+      fenetre.differer([&form] { form.MenuQuitterClick(); });
     });
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SurSignal);
   }
 
+  form.FormCreate();
+  // Commands from other starts are taken once the window is made.
   InstanceChannel canal(nomProgramme, [&form](const std::string& recue) {
     form.Executer([&] { form.CommandeExterne(recue); });
   });
-
-  form.FormCreate();
-  if (!QSystemTrayIcon::isSystemTrayAvailable())
-    std::fputs("verrelune: no notification area was found, so the program has no icon; "
+  // At log-in the panel may come a little after the program: the icon appears as soon as it
+  // does, and only a long absence is worth a word.
+  iconeTray.surAbsence(kAttenteZoneNotificationMs, [] {
+    std::fputs("verrelune: no notification area was found, so the program has no icon yet; "
                "reach it with verrelune --show, --next, --previous or --quit\n",
                stderr);
+  });
   if (fenetre.afficherAuDemarrage()) fenetre.afficherPremiereFois();
 
   const int code = application.exec();

@@ -1,0 +1,160 @@
+// The quick menu as the tray shows it, drawn or exported, and the window it brings back.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QWidgetAction>
+
+#include "app/TForm1.h"
+#include "platform/MemoryRegistry.h"
+#include "support/FakeLocale.h"
+#include "support/Fakes.h"
+#include "ui/TestApplication.h"
+#include "ui/qt/MainWindow.h"
+#include "ui/qt/QtPlatform.h"
+
+namespace {
+
+struct Programme {
+  Programme() {
+    form = std::make_unique<TForm1>(
+        fenetre, moteur,
+        ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
+        ParametresLancement{"/usr/bin/verrelune", ""});
+    fenetre.attacher(*form);
+    form->FormCreate();
+    fenetre.afficherPremiereFois();
+    form->TimerInitialisationTimer();
+    journal.clear();
+  }
+  ~Programme() { form->FormDestroy(); }
+
+  void catalogue(int nombre) {
+    form->Catalogue.clear();
+    for (int i = 0; i < nombre; ++i) form->Catalogue.push_back("/p/Sub/picture " + std::to_string(i) + ".jpg");
+    form->RepertoireRacine = "/p/";
+  }
+
+  QApplication& application = Application();
+  platform::MemoryRegistry registre;
+  testsupport::FakeLocale locale{0x0409};
+  testsupport::VirtualClock horloge;
+  QtTimerFactory minuteries;
+  QtScreen ecran;
+  testsupport::RecordingShell shell;
+  testsupport::RecordingErrorHandler erreurs;
+  testsupport::RecordingTrayIcon tray;
+  std::vector<std::string> journal;
+  testsupport::RecordingEngine moteur{journal};
+  MainWindow fenetre;
+  std::unique_ptr<TForm1> form;
+};
+
+// The widget that draws an entry, as the opened menu holds it.
+QWidget* Dessin(QAction* entree) { return static_cast<QWidgetAction*>(entree)->defaultWidget(); }
+
+// After a folder with fewer pictures, the rows of an earlier opening must not stay painted over
+// the entries below them.
+TEST(QuickMenu, HiddenPictureRowsDisappearFromTheOpenedMenu) {
+  Programme p;
+  QMenu* menu = p.fenetre.menuPanic();
+  for (int nombre : {8, 2, 0, 3}) {
+    p.catalogue(nombre);
+    menu->popup(QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    for (int k = 0; k < 10; ++k)
+      EXPECT_EQ(Dessin(p.fenetre.entreeImage(k))->isVisible(), k < std::min(nombre, 8)) << nombre << " " << k;
+    EXPECT_EQ(Dessin(p.fenetre.action(Controle::MenuWallpaperComm))->isVisible(), nombre > 0);
+    // Open and Quit lie below every row that shows.
+    const QRect ouvrir = menu->actionGeometry(p.fenetre.action(Controle::MenuOuvrir));
+    for (int k = 0; k < 10; ++k) {
+      if (Dessin(p.fenetre.entreeImage(k))->isVisible()) {
+        EXPECT_LT(Dessin(p.fenetre.entreeImage(k))->geometry().bottom(), ouvrir.top());
+      }
+    }
+    menu->hide();
+  }
+}
+
+// Areas that host icons over D-Bus show the menu themselves, with plain entries: the same
+// entries in the same order, thumbnails as icons, and a choice does what the drawn entry does.
+TEST(QuickMenu, TheExportedMenuHasTheDrawnMenusEntries) {
+  Programme p;
+  p.catalogue(3);
+  QMenu* exporte = p.fenetre.menuExporte();
+  emit exporte->aboutToShow();
+  QStringList textes;
+  for (QAction* a : exporte->actions())
+    if (a->isVisible()) textes << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  const QStringList attendus = {"Some pictures randomly :", "", "", "", "-", "Change wallpaper now",
+                                "Open wallpaper", "-", "Previous wallpaper", "-", "Open", "-", "Quit"};
+  ASSERT_EQ(textes.size(), attendus.size()) << textes.join('|').toStdString();
+  for (int i = 0; i < textes.size(); ++i) {
+    if (!attendus[i].isEmpty()) {
+      EXPECT_EQ(textes[i], attendus[i]);
+    }
+  }
+  for (int k = 0; k < 3; ++k) {
+    QAction* entree = p.fenetre.entreeExportee(k);
+    EXPECT_TRUE(entree->text().endsWith(QStringLiteral("  [Sub]"))) << entree->text().toStdString();
+    EXPECT_FALSE(entree->icon().isNull());
+  }
+  EXPECT_FALSE(p.fenetre.entreeExportee(3)->isVisible());
+
+  p.journal.clear();
+  p.fenetre.entreeExportee(1)->trigger();
+  p.fenetre.actionExportee(Controle::MenuWallpaperHasard)->trigger();
+  QApplication::processEvents();
+  EXPECT_EQ(p.journal, (std::vector<std::string>{"InstallerWallpaper(" +
+                                                     std::to_string(p.form->MenuWallpaper[1].tag) + ",true)",
+                                                 "InstallerWallpaper(-8,true)"}));
+}
+
+// Open, --show and a right click bring a minimised window back, normal and in front.
+TEST(QuickMenu, AMinimisedWindowComesBackNormal) {
+  Programme p;
+  for (const auto& demande : std::vector<std::function<void(Programme&)>>{
+           [](Programme& q) { q.form->MenuOuvrirClick(); },
+           [](Programme& q) { q.form->CommandeExterne("show"); },
+           [](Programme& q) {
+             q.form->MessageIconeTray(0x205);
+             q.fenetre.menuPanic()->hide();
+           }}) {
+    p.fenetre.showMinimized();
+    QApplication::processEvents();
+    ASSERT_TRUE(p.fenetre.isMinimized());
+    demande(p);
+    QApplication::processEvents();
+    EXPECT_FALSE(p.fenetre.isMinimized());
+    EXPECT_TRUE(p.fenetre.isVisible());
+  }
+}
+
+// Delete arrives from X11 as the character 0x7f, the clipboard shortcuts as other control
+// characters: editing keys work, only characters that are not digits are refused.
+TEST(QuickMenu, EditingKeysWorkInTheDurationField) {
+  Programme p;
+  auto* duree = qobject_cast<QLineEdit*>(p.fenetre.controle(Controle::EditFreqDuree));
+  duree->setFocus();
+  duree->setText("305");
+  duree->setCursorPosition(1);
+  QKeyEvent supprimer(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+  QApplication::sendEvent(duree, &supprimer);
+  EXPECT_EQ(duree->text(), "35");
+  QTest::keyClick(duree, Qt::Key_Home);
+  QTest::keyClick(duree, Qt::Key_Right);
+  QTest::keyClicks(duree, "9");
+  EXPECT_EQ(duree->text(), "395");
+  QTest::keyClick(duree, Qt::Key_End);
+  QTest::keyClick(duree, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(duree->selectedText(), "395");
+  EXPECT_EQ(p.shell.bips, 0);
+  QTest::keyClicks(duree, "-");
+  EXPECT_EQ(p.shell.bips, 1);
+}
+
+}  // namespace
