@@ -41,6 +41,7 @@ constexpr int kLargeurClient = 377;
 constexpr int kHauteurClient = 472;
 constexpr int kHauteurChampListe = PictureItemPainter::kHauteurElement + 6;
 constexpr int kAttenteFinDeScanMs = 250;
+constexpr int kAttenteApresFermetureMs = 1000;
 
 QString Texte(const std::string& texte) { return QString::fromStdString(texte); }
 
@@ -355,7 +356,10 @@ void MainWindow::createMenuExporte() {
     if (!menuExportePret_) remplirMenuExporte();
     menuExportePret_ = false;
   });
-  connect(menuExporte_, &QMenu::aboutToHide, this, [this] { preparerMenuExporte(); });
+  // Some areas tell of the closing before the choice made in the menu: the entries keep what
+  // they showed a little while longer.
+  connect(menuExporte_, &QMenu::aboutToHide, this,
+          [this] { preparerMenuExporte(kAttenteApresFermetureMs); });
 }
 
 void MainWindow::remplirMenuExporte() {
@@ -363,12 +367,12 @@ void MainWindow::remplirMenuExporte() {
   menuExportePret_ = true;
 }
 
-void MainWindow::preparerMenuExporte() {
+void MainWindow::preparerMenuExporte(int delaiMs) {
   // Only where an area shows it: the drawn menu, which shares the entries' choice, fills itself
   // as it opens.
   if (!menuExporte_->platformMenu() || remplissagePrevu_) return;
   remplissagePrevu_ = true;
-  QTimer::singleShot(0, this, &MainWindow::remplirMenuExportePrevu);
+  QTimer::singleShot(delaiMs, this, &MainWindow::remplirMenuExportePrevu);
 }
 
 void MainWindow::remplirMenuExportePrevu() {

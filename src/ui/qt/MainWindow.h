@@ -94,8 +94,8 @@ class MainWindow : public QDialog, public MainView {
   void ramenerDevant();
   QIcon iconeVignette(int index);
   void remplirMenuExporte();
-  // Fills the exported menu with a new choice once the current event is handled.
-  void preparerMenuExporte();
+  // Fills the exported menu with a new choice once the current event is handled, or later.
+  void preparerMenuExporte(int delaiMs = 0);
   void remplirMenuExportePrevu();
 
   TForm1* form_ = nullptr;
