@@ -4,6 +4,12 @@
 #include <cerrno>
 #include <cstring>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "imaging/Limits.h"
 
 std::size_t TPictureStream::Read(std::span<std::uint8_t> target) {
@@ -97,31 +103,46 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+#if defined(_WIN32)
+std::FILE* OpenPictureFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) ThrowOpenError(path, errno);
+  return file;
+}
+#else
+// Only regular files are pictures. The file is opened without blocking, so that a named pipe
+// or a device put in a picture's place cannot hold the program up, and judged on the opened
+// descriptor, so that it cannot be swapped between the check and the read.
+std::FILE* OpenPictureFile(const std::string& path) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) ThrowOpenError(path, errno);
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    ::close(descriptor);
+    throw EFOpenError("Impossible d'ouvrir le fichier " + path + " (" + std::strerror(error) +
+                      (error == EINVAL ? ": pas un fichier ordinaire)" : ")"));
+  }
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(descriptor, "rb");
+  if (!file) {
+    const int error = errno;
+    ::close(descriptor);
+    ThrowOpenError(path, error);
+  }
+  return file;
+}
+#endif
+
 }  // namespace
 
 void WithPictureFile(const std::string& path, const std::function<void(TPictureStream&)>& read) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) ThrowOpenError(path, errno);
-  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-    const long size = std::ftell(file.get());
-    if (size >= 0) {
-      if (static_cast<std::uint64_t>(size) > kMaxPictureFileBytes) ThrowTooBig(path);
-      std::rewind(file.get());
-      TPictureStream stream(file.get(), static_cast<std::uint64_t>(size));
-      read(stream);
-      return;
-    }
-  }
-  // Not seekable (a pipe): read it all, up to the limit, and read from memory.
-  std::clearerr(file.get());
-  auto contents = std::make_shared<std::vector<std::uint8_t>>();
-  std::vector<std::uint8_t> block(1 << 16);
-  std::size_t got;
-  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
-    contents->insert(contents->end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
-    if (contents->size() > kMaxPictureFileBytes) ThrowTooBig(path);
-  }
-  if (std::ferror(file.get())) ThrowOpenError(path, errno ? errno : EIO);
-  TPictureStream stream(*contents, contents);
+  std::unique_ptr<std::FILE, FileCloser> file(OpenPictureFile(path));
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) ThrowOpenError(path, errno);
+  const long size = std::ftell(file.get());
+  if (size < 0) ThrowOpenError(path, errno);
+  if (static_cast<std::uint64_t>(size) > kMaxPictureFileBytes) ThrowTooBig(path);
+  std::rewind(file.get());
+  TPictureStream stream(file.get(), static_cast<std::uint64_t>(size));
   read(stream);
 }

@@ -73,6 +73,6 @@ class TPictureStream {
 };
 
 // Opens `path` for reading and hands a stream over it, positioned at 0, to `read`; the file is
-// closed whether reading succeeds or not. Raises EFOpenError when the file cannot be opened or
-// is larger than kMaxPictureFileBytes.
+// closed whether reading succeeds or not. Raises EFOpenError when the file cannot be opened, is
+// not a regular file (a named pipe, a device, a folder) or is larger than kMaxPictureFileBytes.
 void WithPictureFile(const std::string& path, const std::function<void(TPictureStream&)>& read);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "TestFiles.h"
@@ -54,4 +57,18 @@ TEST(PictureStream, FileReadsStopAtTheEnd) {
 TEST(PictureStream, MissingFileRaisesTheOpenError) {
   imagingtest::TempFolder folder;
   EXPECT_THROW(WithPictureFile((folder.Path() / "none.bmp").string(), [](TPictureStream&) {}), EFOpenError);
+}
+
+// A named pipe, a device or a folder in a picture's place fails at once like an unreadable
+// file: opening a pipe that has no writer would otherwise wait for ever.
+TEST(PictureStream, OnlyRegularFilesOpen) {
+  imagingtest::TempFolder folder;
+  const std::string pipe = (folder.Path() / "pipe.jpg").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string device = (folder.Path() / "zero.bmp").string();
+  std::filesystem::create_symlink("/dev/zero", device);
+  const std::string dossier = (folder.Path() / "folder.png").string();
+  std::filesystem::create_directory(dossier);
+  for (const std::string& path : {pipe, device, dossier})
+    EXPECT_THROW(WithPictureFile(path, [](TPictureStream&) { FAIL() << "read"; }), EFOpenError) << path;
 }
