@@ -1,21 +1,28 @@
 #include "wallpaper/Catalogue.h"
 
+#include <vector>
+
 #include "wallpaper/Chemins.h"
 
 namespace {
 
 constexpr const char* kExtensionsImages = ".bmp.jpg.jpeg.gif.png.tiff.tif.tga.rle";
 
-// Drops the first folder of a directory part: "/a/b/" gives "/.../b/", "/.../b/" gives "/.../".
-std::string CouperPremierDossier(std::string dossier) {
+// The folder part with its first `coupes` folders given way to "...", as the cuts one by one
+// make it: "/a/b/c/" cut once is "/.../b/c/", cut three times "/.../", then ".../", then "".
+// Built from the end, so its cost is the length of what it keeps.
+std::string DossierCoupe(const std::string& dossier, const std::vector<std::size_t>& debuts,
+                         std::size_t coupes) {
+  const std::size_t nombre = debuts.size();  // folders after the leading separator, if any
   const bool racine = !dossier.empty() && dossier.front() == kSeparateur;
-  if (racine) dossier.erase(0, 1);
-  if (dossier.rfind(std::string("...") + kSeparateur, 0) == 0) dossier.erase(0, 4);
-  const auto separateur = dossier.find(kSeparateur);
-  dossier = separateur == std::string::npos
-                ? std::string()
-                : std::string("...") + kSeparateur + dossier.substr(separateur + 1);
-  return racine ? kSeparateur + dossier : dossier;
+  const std::string points = std::string("...") + kSeparateur;
+  if (coupes == 0) return dossier;
+  if (coupes <= nombre) {
+    const std::string reste = coupes < nombre ? dossier.substr(debuts[coupes]) : std::string();
+    return (racine ? std::string(1, kSeparateur) : std::string()) + points + reste;
+  }
+  // Past the last folder: a rooted path keeps ".../" one step longer.
+  return racine && coupes == nombre + 1 ? points : std::string();
 }
 
 }  // namespace
@@ -32,15 +39,21 @@ bool EstNomImage(const std::string& nomFichier) {
 std::string CompacterChemin(const std::string& chemin, int largeurMax,
                             const std::function<int(const std::string&)>& largeur) {
   const auto fin = chemin.rfind(kSeparateur);
-  std::string dossier = fin == std::string::npos ? std::string() : chemin.substr(0, fin + 1);
+  const std::string dossier = fin == std::string::npos ? std::string() : chemin.substr(0, fin + 1);
   const std::string nom = fin == std::string::npos ? chemin : chemin.substr(fin + 1);
-  const std::string etoile = kSeparateur + std::string("...") + kSeparateur;
-  std::string resultat = chemin;
-  while (!dossier.empty() && largeur(resultat) > largeurMax) {
-    dossier = dossier == etoile ? std::string("...") + kSeparateur : CouperPremierDossier(dossier);
-    resultat = dossier + nom;
-  }
-  return resultat;
+  // Where each folder of the folder part begins.
+  std::vector<std::size_t> debuts;
+  const std::size_t premier = !dossier.empty() && dossier.front() == kSeparateur ? 1 : 0;
+  for (std::size_t i = premier; i < dossier.size(); i = dossier.find(kSeparateur, i) + 1) debuts.push_back(i);
+  const std::size_t dernier = dossier.empty() ? 0 : debuts.size() + premier + 1;
+  if (dernier == 0 || largeur(chemin) <= largeurMax) return chemin;
+  // From the first cut on, each cut makes the text shorter, so the fewest cuts that fit are
+  // found from the shortest text upwards: besides the whole path, only texts about as wide as
+  // the button are measured, however deep the path.
+  std::size_t coupes = dernier;
+  if (largeur(DossierCoupe(dossier, debuts, coupes) + nom) > largeurMax) return nom;
+  while (coupes > 1 && largeur(DossierCoupe(dossier, debuts, coupes - 1) + nom) <= largeurMax) --coupes;
+  return DossierCoupe(dossier, debuts, coupes) + nom;
 }
 
 std::string TexteBoutonDossier(const std::string& chemin, int largeurBouton,

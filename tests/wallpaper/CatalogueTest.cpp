@@ -261,3 +261,40 @@ TEST_F(ScanReel, EveryFolderIsListedOnceAndEveryPictureFoundOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Down a chain of folders no folder ends until the bottom: events still get through every
+// 50 ms, so Quit is answered at once; and the button's text costs about one measurement of the
+// path per folder, not one per leading folder.
+TEST_F(Scan, ADeepChainLetsEventsThroughAndQuitStopsIt) {
+  constexpr int kProfondeur = 1000;
+  fichiers.generateur = [this](const std::string& chemin) -> std::optional<platform::FolderListing> {
+    horloge.advance(std::chrono::milliseconds(10));
+    platform::FolderListing liste;
+    liste.inode = chemin.size();
+    if (chemin.size() < 2 * kProfondeur) liste.entries.push_back({"d", platform::FolderEntry::Kind::Folder});
+    liste.entries.push_back({"p.png", platform::FolderEntry::Kind::File});
+    return liste;
+  };
+  etat.RepertoireRacine = "/";
+  pompe.evenement = [this] { etat.QuitterDemande = true; };
+  moteur.ScannerArborescence(false);
+  EXPECT_EQ(pompe.tours, 1);
+  EXPECT_EQ(fichiers.listes.size(), 5u) << "the first turn comes after 50 ms of scanning";
+  EXPECT_FALSE(valeur("RepertoireRacineDuScan"));
+}
+
+TEST(TexteBoutonDossier, MeasuresLittleMoreThanThePathHoweverDeep) {
+  std::string chemin = "/";
+  for (int i = 0; i < 3000; ++i) chemin += "dossier/";
+  std::size_t mesures = 0;
+  const auto largeur = [&mesures](const std::string& texte) {
+    mesures += texte.size();
+    return 6 * static_cast<int>(texte.size());
+  };
+  EXPECT_EQ(TexteBoutonDossier(chemin, 185, largeur), "/.../dossier/dossier/dossier");
+  EXPECT_LT(mesures, 2 * chemin.size());
+}
+
+}  // namespace
