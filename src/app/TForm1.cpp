@@ -80,8 +80,9 @@ void TForm1::Executer(const std::function<void()>& gestionnaire) {
   }
 }
 
-// A failing step of the window's creation is reported once, and creation goes on with the
-// defaults, so that the program always gets its window and its tray icon.
+// A failing step of the window's creation or of the deferred start-up is reported once, and
+// the start goes on with the defaults, so that the program always gets its window, its tray
+// icon and its schedule.
 void TForm1::EtapeCreation(const std::function<void()>& etape) {
   try {
     etape();
@@ -148,16 +149,19 @@ void TForm1::FormCreate() {
   creationEnCours_ = false;
 }
 
+// Each step goes on whatever the one before it met: a settings file that cannot be written
+// (read-only, full disk) is reported once, with the window's creation, and the schedule, the
+// start-up change and the thumbnails still come, so that changes resume once it can be written.
 void TForm1::TimerInitialisationTimer() {
   timerInitialisation_->setEnabled(false);
-  moteur_.ScannerArborescence(false);
+  EtapeCreation([this] { moteur_.ScannerArborescence(false); });
   // The scan lets events through; Quit may have been chosen meanwhile.
   if (QuitterDemande) return;
   if (CheckChgtDemarrage && moteur_.NombreImages() > 0)
-    moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
-  moteur_.CalculerTimerChangerWallpaperInterval();
+    EtapeCreation([this] { moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true); });
+  EtapeCreation([this] { moteur_.CalculerTimerChangerWallpaperInterval(); });
   timerChangerWallpaper_->setEnabled(CheckChgtTousLes);
-  moteur_.CreerVignettes();
+  EtapeCreation([this] { moteur_.CreerVignettes(); });
 }
 
 bool TForm1::FormCloseQuery() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr std::int64_t kFacteursUnites[] = {1'000, 60'000, 3'600'000, 86'400'000};
 constexpr std::int64_t kIntervalleMaximal = 4'294'967'295;
+constexpr std::chrono::milliseconds kDelaiEvenements{50};
 
 // Puts back the cursor and the scan flag however the scan ends.
 class FinDeScan {
@@ -111,6 +113,13 @@ void MoteurWallpaper::ScannerRepertoire(const std::string& dossier) {
   std::vector<Dossier> pile;
   std::set<std::pair<std::uint64_t, std::uint64_t>> vus;
   std::size_t affiches = etat.Catalogue.size();
+  platform::DateTime derniersEvenements = services_.horloge.now();
+  // Lets other events run; false when they ended this scan (a second scan, or Quit).
+  auto laisserPasser = [&] {
+    services_.pompe.processPendingEvents();
+    derniersEvenements = services_.horloge.now();
+    return etat.ScanEnCours && !etat.QuitterDemande;
+  };
 
   auto ouvrir = [&](const std::string& chemin) {
     AfficherDossierSurBouton(chemin);
@@ -122,6 +131,11 @@ void MoteurWallpaper::ScannerRepertoire(const std::string& dossier) {
 
   ouvrir(dossier);
   while (!pile.empty()) {
+    // Besides the turn at the end of each folder, events get through at least every 50 ms
+    // whatever the tree's shape: down a deep chain of folders, or in a huge one, no folder
+    // ends for a long time.
+    const auto ecart = services_.horloge.now() - derniersEvenements;
+    if ((ecart >= kDelaiEvenements || ecart.count() < 0) && !laisserPasser()) return;
     Dossier& courant = pile.back();
     if (courant.suivante == courant.entrees.size()) {
       vue.ajouterImages(etat.Catalogue, affiches);
@@ -130,8 +144,7 @@ void MoteurWallpaper::ScannerRepertoire(const std::string& dossier) {
       pile.pop_back();
       // Other events may run here, a second scan among them: it clears the flag when it
       // ends, and this one then abandons what is left. Quit abandons it too.
-      services_.pompe.processPendingEvents();
-      if (!etat.ScanEnCours || etat.QuitterDemande) return;
+      if (!laisserPasser()) return;
       continue;
     }
     const platform::FolderEntry& entree = courant.entrees[courant.suivante++];
@@ -321,10 +334,18 @@ void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
     timer_->setInterval(0);
     return;
   }
+  // A settings file that cannot be written (a read-only or full folder) must not keep the
+  // schedule from being armed: the time of the last change then counts as now, and the error
+  // reaches the caller once the timer is set.
+  std::exception_ptr ecritureRatee;
   if (etat.CheckChgtTousLes) {
     const platform::DateTime maintenant = services_.horloge.now();
-    const platform::DateTime dernier =
-        reglages_->LireDateHeure("DateTimeDernierChgt", maintenant);
+    platform::DateTime dernier = maintenant;
+    try {
+      dernier = reglages_->LireDateHeure("DateTimeDernierChgt", maintenant);
+    } catch (const platform::ERegistryException&) {
+      ecritureRatee = std::current_exception();
+    }
     const auto ecart = std::chrono::duration_cast<std::chrono::milliseconds>(
         maintenant > dernier ? maintenant - dernier : dernier - maintenant);
     const std::int64_t ecoule = ecart.count();
@@ -340,6 +361,7 @@ void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
     if (periode > 2000 && ecoule > 1000) periode -= ecoule;
   }
   ArmerTimer(periode);
+  if (ecritureRatee) std::rethrow_exception(ecritureRatee);
 }
 
 void MoteurWallpaper::ArmerTimer(std::int64_t periode) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -266,6 +267,23 @@ TEST_F(Demarrage, TheIconJoinsANotificationAreaThatAppearsAfterIt) {
   EXPECT_EQ(attendre(programme, 10s), 0);
   bus.unregisterService("org.kde.StatusNotifierWatcher");
   QDBusConnection::disconnectFromBus("zone");
+}
+
+// Hostile folders must not freeze the program: a named pipe in a picture's place (opening it
+// would wait for a writer for ever) and a chain of 1,000 folders. Quit is answered at once.
+TEST_F(Demarrage, NoFolderFreezesTheProgram) {
+  const fs::path images = racine_ / "home/Pictures";
+  Images(images, 3);
+  ASSERT_EQ(::mkfifo((images / "pipe.jpg").c_str(), 0600), 0);
+  fs::path profond = images;
+  for (int i = 0; i < 1000; ++i) profond /= "d";
+  fs::create_directories(profond);
+  std::ofstream(profond / "deep.png") << "?";
+  const pid_t programme = lancer(kProgramme);
+  ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--quit"}), 10s), 0);
+  EXPECT_EQ(attendre(programme, 3s), 0) << "--quit was not answered";
 }
 
 TEST_F(Demarrage, WithoutADisplayItSaysSoInOneLineAndFails) {

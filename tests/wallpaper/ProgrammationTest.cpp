@@ -205,3 +205,34 @@ TEST_F(FenetreEtProgrammation, UntickingStopsTheTimerAndTickingStartsAFullInterv
 }
 
 }  // namespace
+
+namespace {
+
+// A read-only or full settings folder at start-up: one report, and the schedule is armed all the
+// same, so that changes come again once the folder can be written.
+class DemarrageSansEcriture : public Programmation {};
+
+TEST_F(DemarrageSansEcriture, IsReportedOnceAndTheScheduleStillRuns) {
+  registre.createKey(platform::kCleDemarrage);
+  registre.setWritesFail();
+  testsupport::RecordingShell shell;
+  testsupport::RecordingErrorHandler erreurs;
+  testsupport::RecordingTrayIcon tray;
+  moteur.reussir = false;
+  TForm1 form(vue, moteur, ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
+              ParametresLancement{"/bin/verrelune", ""});
+  form.FormCreate();
+  minuteries.advance(1ms);  // the deferred start-up step
+  EXPECT_EQ(erreurs.messages.size(), 1u);
+  EXPECT_TRUE(tray.present);
+  EXPECT_TRUE(form.TimerChangerWallpaper().enabled());
+  EXPECT_EQ(form.TimerChangerWallpaper().interval(), 30u * 60'000);
+
+  registre.setWritesFail(false);
+  moteur.reussir = true;
+  moteur.installations.clear();
+  minuteries.advance(30min);
+  EXPECT_EQ(moteur.installations, std::vector<int>{-8});
+}
+
+}  // namespace
