@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,16 +55,41 @@ TEST_F(InstanceLockTest, ProgramsStartedByTheHolderDoNotKeepTheLock) {
   waitpid(sleeper, nullptr, 0);
 }
 
-TEST_F(InstanceLockTest, WithoutRuntimeFolderTheLockIsPerUserInTmp) {
+// Without a runtime folder the lock and the socket go to a folder only the user may enter;
+// one that another user made first under that name, a link, or an open one is not taken as is.
+TEST_F(InstanceLockTest, WithoutRuntimeFolderTheLockIsInAPrivateFolder) {
   unsetenv("XDG_RUNTIME_DIR");
-  const std::string name = "verrelune-test-" + std::to_string(getpid());
-  EXPECT_EQ(InstanceLock::lockPath(name), "/tmp/" + name + "-" + std::to_string(getuid()) + ".lock");
+  setenv("TMPDIR", env.root().c_str(), 1);
+  setenv("XDG_CACHE_HOME", (env.root() / "cache").c_str(), 1);
+  const std::filesystem::path partage = env.root() / ("verrelune-" + std::to_string(getuid()));
+  const std::filesystem::path cache = env.root() / "cache/verrelune";
+  auto prive = [](const std::filesystem::path& dossier) {
+    struct stat status {};
+    return lstat(dossier.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == getuid() && (status.st_mode & 077) == 0;
+  };
+
+  EXPECT_EQ(InstanceLock::lockPath("verrelune"), (partage / "verrelune.lock").string());
+  EXPECT_TRUE(prive(partage));
   {
-    auto lock = InstanceLock::tryAcquire(name);
+    auto lock = InstanceLock::tryAcquire("verrelune");
     ASSERT_TRUE(lock);
-    EXPECT_FALSE(otherProcessAcquires(name));
+    EXPECT_FALSE(otherProcessAcquires("verrelune"));
   }
-  unlink(InstanceLock::lockPath(name).c_str());
+  chmod(partage.c_str(), 0777);
+  EXPECT_EQ(InstanceLock::runtimeFolder(), partage.string());
+  EXPECT_TRUE(prive(partage));
+
+  std::filesystem::remove_all(partage);
+  std::filesystem::create_directory_symlink(env.home(), partage);
+  EXPECT_EQ(InstanceLock::runtimeFolder(), cache.string());
+  EXPECT_TRUE(prive(cache));
+  if (getuid() == 0) {
+    std::filesystem::remove(partage);
+    std::filesystem::create_directory(partage);
+    ASSERT_EQ(chown(partage.c_str(), 4242, 4242), 0);
+    EXPECT_NE(InstanceLock::runtimeFolder(), partage.string());
+  }
 }
 
 TEST(RunningProgram, PathIsTheExecutable) {

@@ -63,7 +63,7 @@ class TempEnvironment {
  private:
   static constexpr const char* kVariables[] = {
       "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "LC_ALL",
-      "LC_MESSAGES", "LC_TIME", "LANG", "TZ"};
+      "LC_MESSAGES", "LC_TIME", "LANG", "TZ", "TMPDIR", "XDG_CACHE_HOME"};
   std::filesystem::path root_;
   std::map<std::string, std::optional<std::string>> saved_;
 };

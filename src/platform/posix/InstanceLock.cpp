@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,14 +14,47 @@
 
 namespace platform::posix {
 
-std::string InstanceLock::lockPath(const std::string& programFileName) {
+namespace {
+
+// A folder of the user's own: made with mode 0700 when missing, and taken only when it is a
+// real folder (not a link), owned by the user, that nobody else may enter. In a shared /tmp
+// another user may have made the name first, to catch the lock and the commands.
+bool privateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid())
+    return false;
+  return (status.st_mode & 077) == 0 || ::chmod(path.c_str(), 0700) == 0;
+}
+
+}  // namespace
+
+std::string InstanceLock::runtimeFolder() {
   const std::string runtime = absoluteEnvironmentPath("XDG_RUNTIME_DIR");
-  if (!runtime.empty()) return runtime + "/" + programFileName + ".lock";
-  return "/tmp/" + programFileName + "-" + std::to_string(getuid()) + ".lock";
+  if (!runtime.empty()) return runtime;
+  std::string temporary = absoluteEnvironmentPath("TMPDIR");
+  if (temporary.empty()) temporary = "/tmp";
+  const std::string shared = temporary + "/verrelune-" + std::to_string(::getuid());
+  if (privateFolder(shared)) return shared;
+  // That name is someone else's: the user's cache folder is the user's alone.
+  std::string cache = absoluteEnvironmentPath("XDG_CACHE_HOME");
+  if (cache.empty()) cache = XdgDirs::fromEnvironment().home + "/.cache";
+  ::mkdir(cache.c_str(), 0700);
+  const std::string own = cache + "/verrelune";
+  return privateFolder(own) ? own : std::string();
+}
+
+std::string InstanceLock::lockPath(const std::string& programFileName) {
+  const std::string folder = runtimeFolder();
+  return folder.empty() ? std::string() : folder + "/" + programFileName + ".lock";
 }
 
 std::optional<InstanceLock> InstanceLock::tryAcquire(const std::string& programFileName) {
   const std::string path = lockPath(programFileName);
+  if (path.empty()) {
+    std::fprintf(stderr, "verrelune: no private folder for the instance lock; running unguarded.\n");
+    return InstanceLock(-1);
+  }
   // O_NOFOLLOW: in a shared /tmp another user could plant a link in the lock's place.
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {

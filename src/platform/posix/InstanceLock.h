@@ -6,8 +6,8 @@
 namespace platform::posix {
 
 // The guard that lets one instance run per program file name: an exclusive flock on
-// $XDG_RUNTIME_DIR/<name>.lock (/tmp/<name>-<uid>.lock without a runtime folder), held until
-// the object is destroyed or the process ends. Programs this process starts do not inherit it.
+// <runtime folder>/<name>.lock, held until the object is destroyed or the process ends.
+// Programs this process starts do not inherit it.
 class InstanceLock {
  public:
   // Nothing when another process holds the lock. When the lock file cannot be made at all the
@@ -15,8 +15,12 @@ class InstanceLock {
   // refusing to start, and a line on stderr says so.
   static std::optional<InstanceLock> tryAcquire(const std::string& programFileName);
 
-  // Where the lock of that program file name lives.
+  // Where the lock of that program file name lives (and the command socket beside it); empty
+  // when there is no private folder for it.
   static std::string lockPath(const std::string& programFileName);
+  // $XDG_RUNTIME_DIR; without it a private folder of the user's: $TMPDIR/verrelune-<uid> (or
+  // /tmp/...), else $XDG_CACHE_HOME/verrelune. Empty when neither can be made private.
+  static std::string runtimeFolder();
 
   InstanceLock(InstanceLock&& other) noexcept;
   InstanceLock& operator=(InstanceLock&& other) noexcept;
