@@ -7,6 +7,7 @@
 #include <string>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "imaging/FileFormats.h"
 #include "imaging/Limits.h"
@@ -61,6 +62,8 @@ struct JpegSession {
   std::array<std::array<int, 2>, 4> sizes{};
   std::uint64_t fullWidth = 0;
   std::uint64_t fullHeight = 0;
+  // The library's buffer of the whole picture's coefficients, for files of several scans.
+  std::uint64_t coefficientBytes = 0;
   bool grayscale = false;
   bool progressive = false;
 };
@@ -117,6 +120,9 @@ bool ReadHeader(JpegSession& session) {
     return false;
   }
   jpeg_create_decompress(&info);
+  // Past this the library fails rather than allocate (it has no disk to spill to); the size
+  // is checked beforehand, this is the backstop.
+  info.mem->max_memory_to_use = static_cast<long>(kMaxDecoderBytes);
   info.progress = &session.progress.manager;
   jpeg_mem_src(&info, session.data.data(), static_cast<unsigned long>(session.data.size()));
   jpeg_read_header(&info, TRUE);
@@ -124,6 +130,18 @@ bool ReadHeader(JpegSession& session) {
   session.progressive = info.progressive_mode != 0;
   session.fullWidth = info.image_width;
   session.fullHeight = info.image_height;
+  if (jpeg_has_multiple_scans(&info)) {
+    // Every coefficient of every component, in whole blocks of whole iMCUs, is kept until the
+    // last scan, whatever the output scale.
+    for (int c = 0; c < info.num_components; ++c) {
+      const jpeg_component_info& component = info.comp_info[c];
+      const std::uint64_t h = static_cast<std::uint64_t>(component.h_samp_factor);
+      const std::uint64_t v = static_cast<std::uint64_t>(component.v_samp_factor);
+      const std::uint64_t columns = (component.width_in_blocks + h - 1) / h * h;
+      const std::uint64_t rows = (component.height_in_blocks + v - 1) / v * v;
+      session.coefficientBytes += columns * rows * DCTSIZE2 * sizeof(JCOEF);
+    }
+  }
   for (unsigned n = 0; n < 4; ++n) {
     info.scale_num = 1;
     info.scale_denom = 1u << n;
@@ -168,6 +186,9 @@ bool Decode(JpegSession& session, unsigned denominator, TBitmap& target) {
 
 [[noreturn]] void ThrowFailure(const JpegSession& session) {
   if (session.allocationError) std::rethrow_exception(session.allocationError);
+  const int code = session.error.manager.msg_code;
+  if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE)
+    CheckDecoderMemory(kMaxDecoderBytes + 1, session.fullWidth, session.fullHeight);
   if (session.tooManyScans)
     throw EJPEG("Erreur JPEG : image progressive de plus de " + std::to_string(kMaxJpegScans) + " passes");
   char text[40];
@@ -202,6 +223,7 @@ void TJPEGImage::ReadPictureStream(TPictureStream& stream) {
     session = std::make_unique<JpegSession>(data);
     if (!ReadHeader(*session)) ThrowFailure(*session);
     CheckPictureSize(session->fullWidth, session->fullHeight);
+    CheckDecoderMemory(session->coefficientBytes, session->fullWidth, session->fullHeight);
     for (int n = 0; n < 4; ++n) sizes[n] = {session->sizes[n][0], session->sizes[n][1]};
   }
   grayscale_ = session && session->grayscale;

@@ -203,6 +203,30 @@ TEST(JPEGImage, HugeFrameInATinyFileFailsAtLoad) {
   EXPECT_EQ(jpeg.Width(), 0);
 }
 
+// A progressive file keeps every coefficient of the picture, whatever the scale it is decoded
+// at: 16384 x 16384 without subsampling would take 1.5 GiB for a file of a few hundred bytes.
+// It fails at load with the size error; with subsampling (768 MiB) it is within the limit.
+TEST(JPEGImage, ProgressiveFilesWhoseCoefficientsPassTheLimitFailAtLoad) {
+  const std::vector<jpeg_scan_info> progressif = {
+      {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}};
+  for (const bool sousEchantillonne : {false, true}) {
+    auto bytes = Encode(16, 16, 3, Flat(10, 20, 30), 90, progressif);
+    for (std::size_t i = 0; i + 17 < bytes.size(); ++i)
+      if (bytes[i] == 0xFF && bytes[i + 1] == 0xC2) {
+        bytes[i + 5] = 0x40, bytes[i + 6] = 0x00, bytes[i + 7] = 0x40, bytes[i + 8] = 0x00;
+        for (int c = 0; c < 3; ++c) bytes[i + 11 + 3 * c] = sousEchantillonne && c == 0 ? 0x22 : 0x11;
+        break;
+      }
+    TJPEGImage jpeg;
+    if (sousEchantillonne) {
+      Read(jpeg, bytes);
+      EXPECT_EQ(jpeg.Width(), 16384);
+    } else {
+      EXPECT_THROW(Read(jpeg, bytes), EPictureTooLarge);
+    }
+  }
+}
+
 TEST(JPEGImage, ProgressiveFilesWithTooManyScansFail) {
   const Sample noise = [](int x, int y, int) { return static_cast<std::uint8_t>((x * 37 + y * 91) % 256); };
   TJPEGImage many;
