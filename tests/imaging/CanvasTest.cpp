@@ -123,3 +123,25 @@ TEST(ImageList, SlotsDrawWithTheMaskColourTransparent) {
   EXPECT_EQ(target.Pixel(30, 0), (Color{9, 9, 9}));
   EXPECT_EQ(kThumbnailMaskColour, (Color{255, 72, 255}));
 }
+
+// Only the most recently used cells keep their pixels, so the memory of the list does not grow
+// with the catalogue.
+TEST(ImageList, OnlyTheMostRecentlyUsedCellsKeepTheirPixels) {
+  TImageList list;
+  list.SetMaxResident(2);
+  Canvas cell(60, 45);
+  for (int i = 0; i < 4; ++i) list.AddMasked(cell, kThumbnailMaskColour);
+  EXPECT_EQ(list.ResidentCount(), 2u);
+  EXPECT_FALSE(list.HasPixels(1));
+  EXPECT_TRUE(list.HasPixels(2));
+  Canvas target(60, 45);
+  list.Draw(target, 0, 0, 2);  // 2 is now the most recent: replacing 0 lets 3 go
+  list.ReplaceMasked(0, cell, kThumbnailMaskColour);
+  EXPECT_TRUE(list.HasPixels(0));
+  EXPECT_TRUE(list.HasPixels(2));
+  EXPECT_FALSE(list.HasPixels(3));
+  list.SetMaxResident(0);
+  EXPECT_EQ(list.ResidentCount(), 0u);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0u);
+}
