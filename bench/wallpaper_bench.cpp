@@ -3,7 +3,15 @@
 //   wallpaper-bench thumbnails DIR      thumbnails per second, against vipsthumbnail --size 60x45
 //   wallpaper-bench install FILE        one full installation on a 1920 x 1080 screen
 //   wallpaper-bench scan DIR            a scan of the tree, against find on the same tree
-// Inputs: bench/prepare-inputs.sh makes the JPEG folder; bench/make-tree.sh a 100,000-file tree.
+//   wallpaper-bench library DIR         all thumbnails of a photo library: the first time on
+//                                       one worker and on one per core, then at the next
+//                                       start from the cache; time and peak memory of each
+// Inputs: bench/prepare-inputs.sh makes the JPEG folder; bench/make-tree.sh a 100,000-file
+// tree; bench/make-library.sh JPEG_FOLDER N OUT a library of N photos.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -95,12 +103,54 @@ int Scan(const std::string& dossier) {
   return 0;
 }
 
+// One run of the thumbnail build in a process of its own, so that its peak memory is its own:
+// scan, then build every thumbnail with the cache in `cache` on `fils` workers (0: one per
+// core). Prints seconds, thumbnails written to the cache, peak resident memory.
+void UnDemarrage(const std::string& dossier, const std::string& cache, unsigned fils, const char* nom) {
+  std::fflush(stdout);
+  const pid_t enfant = ::fork();
+  if (enfant == 0) {
+    Banc banc;
+    CacheVignettes vignettes(cache);
+    ServicesMoteur services = banc.services(banc.disque);
+    services.cache = &vignettes;
+    services.filsVignettes = fils;
+    MoteurWallpaper moteur(services);
+    moteur.attacher(banc.etat, *banc.timer, banc.reglages);
+    banc.etat.RepertoireRacine = dossier;
+    moteur.ScannerArborescence(false);
+    const std::size_t avant = vignettes.nombre();
+    const auto debut = Horloge::now();
+    moteur.CreerVignettes();
+    const double duree = Secondes(debut);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("  %-26s %8.2f s  %9.1f per second  %7zu decoded  peak RSS %7.1f MB\n", nom, duree,
+                banc.etat.Catalogue.size() / duree, vignettes.nombre() - avant, usage.ru_maxrss / 1024.0);
+    std::fflush(stdout);
+    std::_Exit(0);
+  }
+  ::waitpid(enfant, nullptr, 0);
+}
+
+int Bibliotheque(const std::string& dossier) {
+  const fs::path caches = fs::temp_directory_path() / "wallpaper-bench-caches";
+  fs::remove_all(caches);
+  std::printf("library %s\n", dossier.c_str());
+  UnDemarrage(dossier, (caches / "one").string(), 1, "first build, 1 worker");
+  UnDemarrage(dossier, (caches / "all").string(), 0, "first build, every core");
+  UnDemarrage(dossier, (caches / "all").string(), 0, "next start, from the cache");
+  fs::remove_all(caches);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "thumbnails") return Vignettes(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "install") return Installation(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "scan") return Scan(argv[2]);
-  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR\n");
+  if (argc == 3 && std::string(argv[1]) == "library") return Bibliotheque(argv[2]);
+  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR | library DIR\n");
   return 2;
 }

@@ -24,6 +24,10 @@ class EventPump {
  public:
   virtual ~EventPump() = default;
   virtual void processPendingEvents() = 0;
+  // Lets events run, first waiting for one when none is pending; wakeUp ends the wait.
+  virtual void waitForEvents() = 0;
+  // Ends a waitForEvents, now or the next one; may be called from any thread.
+  virtual void wakeUp() = 0;
 };
 
 // The application's default error handler: shows the message text to the user.

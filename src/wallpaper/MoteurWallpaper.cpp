@@ -14,6 +14,7 @@
 #include "wallpaper/FichierBmp.h"
 #include "wallpaper/Chemins.h"
 #include "wallpaper/Conversions.h"
+#include "wallpaper/Vignette.h"
 
 namespace {
 
@@ -46,7 +47,11 @@ std::int64_t PeriodeChangement(const std::string& duree, int unite) {
   return n > 0 ? n * kFacteursUnites[unite] : 0;
 }
 
-MoteurWallpaper::MoteurWallpaper(ServicesMoteur services) : services_(services) {}
+MoteurWallpaper::MoteurWallpaper(ServicesMoteur services) : services_(services) {
+  vignettes_.SetMaxResident(kVignettesEnMemoire);
+}
+
+MoteurWallpaper::~MoteurWallpaper() = default;
 
 void MoteurWallpaper::attacher(EtatProgramme& etat, platform::Timer& timerChangerWallpaper,
                                AccesReglages& reglages) {
@@ -78,6 +83,8 @@ void MoteurWallpaper::ScannerArborescence(bool demanderDossier) {
   }
 
   ++scansCommences_;
+  if (atelier_) atelier_->annuler();
+  faites_.clear();
   etat.ScanEnCours = true;
   vue.setCurseurAttente(true);
   const FinDeScan fin(vue, etat.ScanEnCours);
@@ -372,57 +379,110 @@ void MoteurWallpaper::ArmerTimer(std::int64_t periode) {
   }
 }
 
+bool MoteurWallpaper::EstFaite(std::size_t index) const {
+  return index < faites_.size() && faites_[index];
+}
+
+// The cell of picture `index` from the cache, or made now; nothing when the picture cannot be
+// loaded.
+std::optional<Canvas> MoteurWallpaper::Fabriquer(int index) {
+  const std::string& chemin = etat_->Catalogue[static_cast<std::size_t>(index)];
+  const platform::Rect ecran = services_.ecran.geometry();
+  const auto cle = services_.cache ? CacheVignettes::CleDe(chemin, ecran.width, ecran.height) : std::nullopt;
+  if (cle) {
+    if (auto cellule = services_.cache->lire(*cle)) return cellule;
+  }
+  auto cellule = FabriquerVignette(chemin, services_.formats, ecran.width, ecran.height);
+  if (cellule && cle) services_.cache->ecrire(*cle, *cellule);
+  return cellule;
+}
+
+// A finished thumbnail takes its slot, or the error cell does; only a thumbnail counts as built.
+void MoteurWallpaper::Poser(int index, const std::optional<Canvas>& cellule) {
+  if (!cellule) {
+    CelluleErreur(index);
+    return;
+  }
+  const auto i = static_cast<std::size_t>(index);
+  if (!EstFaite(i)) {
+    if (faites_.size() <= i) faites_.resize(etat_->Catalogue.size());
+    faites_[i] = true;
+    etat_->VignettesFaites += std::to_string(index) + "~";
+  }
+  vignettes_.ReplaceMasked(i, *cellule, kThumbnailMaskColour);
+}
+
 void MoteurWallpaper::CreerVignette(int index) {
   EtatProgramme& etat = *etat_;
   if (index < 0 || index >= static_cast<int>(etat.Catalogue.size())) return;
-  const std::string marque = "~" + std::to_string(index) + "~";
-  if (etat.VignettesFaites.find(marque) != std::string::npos) return;
-  try {
-    TPicture image(services_.formats);
-    image.LoadPicture(etat.Catalogue[static_cast<std::size_t>(index)]);
-    TGraphic& graphique = *image.Graphic();
-    VerifierTaille(graphique);
-    const platform::Rect ecran = services_.ecran.geometry();
-    const ModeAjustement mode =
-        ChoisirMode(graphique.Width(), graphique.Height(), ecran.width, ecran.height);
-    ReglerEchelleApercu(graphique);
-    VerifierTaille(graphique);
-    const int cw = TImageList::kThumbnailWidth;
-    const int ch = TImageList::kThumbnailHeight;
-    Canvas cellule(cw, ch);
-    if (mode == ModeAjustement::Stretch) {
-      graphique.DrawStretched(cellule, Rect{0, 0, cw, ch});
-    } else {
-      cellule.FillRect(Rect{0, 0, cw, ch}, kThumbnailMaskColour);
-      graphique.DrawStretched(cellule, RectangleCentre(graphique.Width(), graphique.Height(),
-                                                       ecran.width, ecran.height, cw, ch));
+  const auto i = static_cast<std::size_t>(index);
+  if (EstFaite(i)) {
+    // Built, but its pixels went to make room: from the cache, or made again.
+    if (!vignettes_.HasPixels(i)) {
+      if (auto cellule = Fabriquer(index)) {
+        vignettes_.ReplaceMasked(i, *cellule, kThumbnailMaskColour);
+      } else {
+        faites_[i] = false;
+        const std::string marque = "~" + std::to_string(index) + "~";
+        const auto ou = etat.VignettesFaites.find(marque);
+        if (ou != std::string::npos) etat.VignettesFaites.erase(ou + 1, marque.size() - 1);
+        CelluleErreur(index);
+      }
     }
-    etat.VignettesFaites += std::to_string(index) + "~";
-    vignettes_.ReplaceMasked(static_cast<std::size_t>(index), cellule, kThumbnailMaskColour);
-  } catch (const std::exception&) {
-    CelluleErreur(index);
+    return;
   }
+  Poser(index, Fabriquer(index));
 }
 
+// The workers build the missing thumbnails; this thread takes each finished one, shows the
+// progress and lets events run while it waits. Events may show another catalogue (a new
+// scan, whose own build takes over), hide the window or quit: the rest of the work is dropped.
 void MoteurWallpaper::CreerVignettes() {
   EtatProgramme& etat = *etat_;
   MainView& vue = services_.vue;
   const int nombre = static_cast<int>(etat.Catalogue.size());
   if (nombre == 0 || !vue.fenetreVisible() || etat.QuitterDemande) return;
   const int scan = scansCommences_;
-  vue.setProgression(nombre, 0);
-  vue.setVisible(Controle::ProgressBar1, true);
+  // Asked again from inside the build of this same catalogue (the window shown once more):
+  // that build goes on.
+  if (constructionDuScan_ == scan) return;
+  const int precedente = constructionDuScan_;
+  constructionDuScan_ = scan;
+
+  std::vector<AtelierVignettes::Travail> travaux;
+  int faites = 0;
   for (int i = 0; i < nombre; ++i) {
-    CreerVignette(i);
-    vue.setProgression(nombre, i + 1);
+    if (EstFaite(static_cast<std::size_t>(i)))
+      ++faites;
+    else
+      travaux.push_back({i, etat.Catalogue[static_cast<std::size_t>(i)]});
+  }
+  vue.setProgression(nombre, faites);
+  vue.setVisible(Controle::ProgressBar1, true);
+  if (!atelier_) {
+    atelier_ = std::make_unique<AtelierVignettes>(services_.formats, services_.cache,
+                                                  [this] { services_.pompe.wakeUp(); },
+                                                  services_.filsVignettes);
+  }
+  const platform::Rect ecran = services_.ecran.geometry();
+  const std::uint64_t lot = atelier_->lancer(std::move(travaux), ecran.width, ecran.height);
+  while (faites < nombre) {
+    for (const AtelierVignettes::Resultat& resultat : atelier_->prendre(lot)) {
+      // Drawn on demand meanwhile: it stays as it is.
+      if (!EstFaite(static_cast<std::size_t>(resultat.index))) Poser(resultat.index, resultat.cellule);
+      ++faites;
+    }
+    vue.setProgression(nombre, faites);
     vue.redessinerListe();
-    services_.pompe.processPendingEvents();
-    // Among the events: a new scan, whose own build takes over; Quit; the window hidden.
-    if (i + 1 >= static_cast<int>(etat.Catalogue.size()) || !vue.fenetreVisible() ||
-        scan != scansCommences_ || etat.QuitterDemande)
+    if (faites >= nombre) break;
+    services_.pompe.waitForEvents();
+    if (!vue.fenetreVisible() || scan != scansCommences_ || etat.QuitterDemande) {
+      if (scan == scansCommences_) atelier_->annuler();
       break;
+    }
   }
   vue.setVisible(Controle::ProgressBar1, false);
+  constructionDuScan_ = precedente;
 }
 
 void MoteurWallpaper::DessinerVignette(int index, Canvas& canvas, int x, int y) {

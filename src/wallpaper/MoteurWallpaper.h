@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "imaging/Canvas.h"
@@ -13,6 +16,8 @@
 #include "platform/Registry.h"
 #include "platform/Ui.h"
 #include "wallpaper/AccesReglages.h"
+#include "wallpaper/AtelierVignettes.h"
+#include "wallpaper/CacheVignettes.h"
 #include "wallpaper/Ajustement.h"
 #include "wallpaper/MainView.h"
 #include "wallpaper/OperationsWallpaper.h"
@@ -28,6 +33,10 @@ struct ServicesMoteur {
   platform::Desktop& bureau;
   TextRenderer& texte;
   const TFileFormatsList& formats = FileFormats();
+  // Thumbnails kept between runs; none without it.
+  CacheVignettes* cache = nullptr;
+  // Workers that build thumbnails; 0 is one per core.
+  unsigned filsVignettes = 0;
 };
 
 // The wallpaper engine: the catalogue scan, the installer, the change schedule and the
@@ -35,6 +44,7 @@ struct ServicesMoteur {
 class MoteurWallpaper : public OperationsWallpaper {
  public:
   explicit MoteurWallpaper(ServicesMoteur services);
+  ~MoteurWallpaper() override;
 
   void attacher(EtatProgramme& etat, platform::Timer& timerChangerWallpaper,
                 AccesReglages& reglages) override;
@@ -53,6 +63,9 @@ class MoteurWallpaper : public OperationsWallpaper {
 
   const TImageList& Vignettes() const { return vignettes_; }
 
+  // Thumbnails kept in memory with their pixels; the others come back from the cache.
+  static constexpr std::size_t kVignettesEnMemoire = 2048;
+
   static constexpr int kLargeurApercu = 150;
   static constexpr int kHauteurApercu = 92;
 
@@ -61,6 +74,9 @@ class MoteurWallpaper : public OperationsWallpaper {
   void ArmerTimer(std::int64_t periode);
   void AfficherDossierSurBouton(const std::string& dossier);
   void CelluleErreur(int index);
+  bool EstFaite(std::size_t index) const;
+  std::optional<Canvas> Fabriquer(int index);
+  void Poser(int index, const std::optional<Canvas>& cellule);
   // The desktop values of the wallpaper: its file, no tiling, centred or stretched. The
   // desktop itself is asked to show the file once the file is in place.
   void AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode);
@@ -71,6 +87,10 @@ class MoteurWallpaper : public OperationsWallpaper {
   platform::Timer* timer_ = nullptr;
   AccesReglages* reglages_ = nullptr;
   TImageList vignettes_;
+  // Which thumbnails are built, as VignettesFaites says, without searching the text.
+  std::vector<bool> faites_;
+  std::unique_ptr<AtelierVignettes> atelier_;
+  int constructionDuScan_ = -1;  // the catalogue whose thumbnails are being built
   int scansCommences_ = 0;  // tells a running thumbnail build that the catalogue was replaced
   int recalculs_ = 0;        // tells an overdue change whether it succeeded (it recomputes)
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,7 +32,8 @@ class FakeFileSystem : public platform::FileSystem {
   std::map<std::string, bool> illisibles_;
 };
 
-// An event pump that counts its turns and may run the test's own events.
+// An event pump that counts its turns and may run the test's own events; waiting lasts until
+// a wake-up.
 class CountingPump : public platform::EventPump {
  public:
   void processPendingEvents() override {
@@ -41,8 +44,28 @@ class CountingPump : public platform::EventPump {
       e();
     }
   }
+  void waitForEvents() override {
+    {
+      std::unique_lock verrou(verrou_);
+      reveil_.wait_for(verrou, std::chrono::seconds(5), [this] { return reveille_; });
+      reveille_ = false;
+    }
+    processPendingEvents();
+  }
+  void wakeUp() override {
+    {
+      std::lock_guard verrou(verrou_);
+      reveille_ = true;
+    }
+    reveil_.notify_all();
+  }
   int tours = 0;
   std::function<void()> evenement;  // runs once, at the next turn
+
+ private:
+  std::mutex verrou_;
+  std::condition_variable reveil_;
+  bool reveille_ = false;
 };
 
 }  // namespace testsupport

@@ -83,6 +83,8 @@ XdgDirs XdgDirs::fromEnvironment() {
   if (dirs.configHome.empty()) dirs.configHome = base + "/.config";
   dirs.dataHome = absoluteEnvironmentPath("XDG_DATA_HOME");
   if (dirs.dataHome.empty()) dirs.dataHome = base + "/.local/share";
+  dirs.cacheHome = absoluteEnvironmentPath("XDG_CACHE_HOME");
+  if (dirs.cacheHome.empty()) dirs.cacheHome = base + "/.cache";
   return dirs;
 }
 

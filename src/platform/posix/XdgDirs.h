@@ -10,6 +10,7 @@ struct XdgDirs {
   std::string home;
   std::string configHome;  // $XDG_CONFIG_HOME, else ~/.config
   std::string dataHome;    // $XDG_DATA_HOME, else ~/.local/share
+  std::string cacheHome;   // $XDG_CACHE_HOME, else ~/.cache
 
   // Read from the environment now: $HOME (else the password database), then the XDG
   // variables; a variable that is unset, empty or not an absolute path counts as unset.

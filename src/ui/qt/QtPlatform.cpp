@@ -1,5 +1,6 @@
 #include "ui/qt/QtPlatform.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -71,6 +72,14 @@ platform::Rect QtScreen::workArea() {
 }
 
 void QtEventPump::processPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtEventPump::waitForEvents() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+
+void QtEventPump::wakeUp() {
+  if (QCoreApplication* application = QCoreApplication::instance())
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(application->thread()))
+      dispatcher->wakeUp();
+}
 
 QUrl UrlDeFichier(const std::string& chemin) {
   // Percent-encoding the path's own bytes keeps every one of them, "#", "%", "&", spaces and

@@ -48,6 +48,8 @@ class QtScreen : public platform::Screen {
 class QtEventPump : public platform::EventPump {
  public:
   void processPendingEvents() override;
+  void waitForEvents() override;
+  void wakeUp() override;
 };
 
 // The file:// address of a local path given as bytes.

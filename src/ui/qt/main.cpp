@@ -20,6 +20,7 @@
 #include "platform/posix/InstanceLock.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixLocale.h"
+#include "platform/posix/XdgDirs.h"
 #include "ui/qt/InstanceChannel.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/QtPlatform.h"
@@ -154,8 +155,10 @@ int main(int argc, char** argv) {
   QtEventPump pompe;
   platform::posix::SessionDesktop bureau;
   QtTextRenderer texte(fenetre.font());
-  MoteurWallpaper moteur(
-      ServicesMoteur{fenetre, horloge, pompe, fichiers, registre, ecran, bureau, texte});
+  // Thumbnails are decoded once and kept for the next starts.
+  CacheVignettes cache(platform::posix::XdgDirs::fromEnvironment().cacheHome + "/verrelune");
+  MoteurWallpaper moteur(ServicesMoteur{fenetre, horloge, pompe, fichiers, registre, ecran, bureau,
+                                        texte, FileFormats(), &cache});
   TForm1 form(fenetre, moteur,
               ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs,
                                  iconeTray},

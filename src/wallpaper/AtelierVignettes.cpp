@@ -1,0 +1,82 @@
+#include "wallpaper/AtelierVignettes.h"
+
+#include <algorithm>
+
+#include "wallpaper/Vignette.h"
+
+AtelierVignettes::AtelierVignettes(const TFileFormatsList& formats, CacheVignettes* cache,
+                                   std::function<void()> reveil, unsigned fils)
+    : formats_(formats), cache_(cache), reveil_(std::move(reveil)) {
+  if (fils == 0) fils = std::max(1u, std::thread::hardware_concurrency());
+  for (unsigned i = 0; i < fils; ++i) fils_.emplace_back([this] { travailler(); });
+}
+
+AtelierVignettes::~AtelierVignettes() {
+  {
+    std::lock_guard verrou(verrou_);
+    fin_ = true;
+    file_.clear();
+  }
+  travailAttend_.notify_all();
+  for (std::thread& fil : fils_) fil.join();
+}
+
+std::uint64_t AtelierVignettes::lancer(std::vector<Travail> travaux, int largeurEcran, int hauteurEcran) {
+  std::uint64_t lot;
+  {
+    std::lock_guard verrou(verrou_);
+    lot = ++lot_;
+    file_.assign(std::make_move_iterator(travaux.begin()), std::make_move_iterator(travaux.end()));
+    faits_.clear();
+    largeurEcran_ = largeurEcran;
+    hauteurEcran_ = hauteurEcran;
+  }
+  travailAttend_.notify_all();
+  return lot;
+}
+
+void AtelierVignettes::annuler() {
+  std::lock_guard verrou(verrou_);
+  ++lot_;
+  file_.clear();
+  faits_.clear();
+}
+
+std::vector<AtelierVignettes::Resultat> AtelierVignettes::prendre(std::uint64_t lot) {
+  std::lock_guard verrou(verrou_);
+  if (lot != lot_) return {};
+  std::vector<Resultat> pris;
+  pris.swap(faits_);
+  return pris;
+}
+
+void AtelierVignettes::travailler() {
+  for (;;) {
+    Travail travail;
+    std::uint64_t lot;
+    int largeur, hauteur;
+    {
+      std::unique_lock verrou(verrou_);
+      travailAttend_.wait(verrou, [this] { return fin_ || !file_.empty(); });
+      if (fin_) return;
+      travail = std::move(file_.front());
+      file_.pop_front();
+      lot = lot_;
+      largeur = largeurEcran_;
+      hauteur = hauteurEcran_;
+    }
+    std::optional<Canvas> cellule;
+    const auto cle = cache_ ? CacheVignettes::CleDe(travail.chemin, largeur, hauteur) : std::nullopt;
+    if (cle) cellule = cache_->lire(*cle);
+    if (!cellule) {
+      cellule = FabriquerVignette(travail.chemin, formats_, largeur, hauteur);
+      if (cellule && cle) cache_->ecrire(*cle, *cellule);
+    }
+    {
+      std::lock_guard verrou(verrou_);
+      if (lot != lot_) continue;
+      faits_.push_back({travail.index, std::move(cellule)});
+    }
+    if (reveil_) reveil_();
+  }
+}

@@ -1,0 +1,375 @@
+#include "wallpaper/CacheVignettes.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#if defined(_WIN32)
+#define fseeko _fseeki64
+#define ftello _ftelli64
+using Decalage = long long;
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+using Decalage = off_t;
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kEnteteIndex[8] = {'V', 'R', 'L', 'N', 'T', 'I', 'X', '1'};
+constexpr char kEnteteDonnees[8] = {'V', 'R', 'L', 'N', 'T', 'D', 'T', '1'};
+constexpr std::size_t kTailleEntete = 8;
+constexpr int kLargeur = 60;
+constexpr int kHauteur = 45;
+constexpr std::size_t kOctetsCellule = kLargeur * kHauteur * 3;
+// Sanity bounds on what a file may claim.
+constexpr std::uint64_t kIndexMax = 64ull * 1024 * 1024;
+constexpr std::uint32_t kCelluleMax = 1024 * 1024;
+constexpr std::uint32_t kCheminMax = 64 * 1024;
+// Below this the dead cells of changed pictures are not worth a rewrite.
+constexpr std::uint64_t kCompactageMin = 16ull * 1024 * 1024;
+
+// FNV-1a: stable from one run to the next, unlike std::hash.
+std::uint64_t Empreinte(const std::string& texte) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : texte) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+std::uint32_t Controle(const std::uint8_t* octets, std::size_t n) {
+  return static_cast<std::uint32_t>(crc32(0L, octets, static_cast<uInt>(n)));
+}
+
+// Little-endian numbers written at a place of a buffer already of the right size.
+std::size_t Poser(std::uint8_t* p, std::size_t place, std::uint64_t valeur, int octets) {
+  for (int i = 0; i < octets; ++i) p[place + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(valeur >> (8 * i));
+  return place + static_cast<std::size_t>(octets);
+}
+
+std::uint64_t Prendre(const std::uint8_t* p, int octets) {
+  std::uint64_t valeur = 0;
+  for (int i = octets - 1; i >= 0; --i) valeur = valeur << 8 | p[i];
+  return valeur;
+}
+
+std::uint64_t TailleFichier(std::FILE* f) {
+  if (fseeko(f, 0, SEEK_END) != 0) return 0;
+  const auto fin = ftello(f);
+  return fin < 0 ? 0 : static_cast<std::uint64_t>(fin);
+}
+
+bool EcrireA(std::FILE* f, std::uint64_t position, const void* octets, std::size_t n) {
+  return fseeko(f, static_cast<Decalage>(position), SEEK_SET) == 0 && std::fwrite(octets, 1, n, f) == n &&
+         std::fflush(f) == 0;
+}
+
+bool LireA(std::FILE* f, std::uint64_t position, void* octets, std::size_t n) {
+  return fseeko(f, static_cast<Decalage>(position), SEEK_SET) == 0 && std::fread(octets, 1, n, f) == n;
+}
+
+bool Tronquer(std::FILE* f, std::uint64_t taille) {
+  std::fflush(f);
+#if defined(_WIN32)
+  return _chsize_s(_fileno(f), static_cast<long long>(taille)) == 0;
+#else
+  return ::ftruncate(fileno(f), static_cast<off_t>(taille)) == 0;
+#endif
+}
+
+// Opens (making it, readable by its owner only) a file of the cache for reading and writing.
+std::FILE* Ouvrir(const fs::path& chemin) {
+#if defined(_WIN32)
+  std::FILE* f = std::fopen(chemin.string().c_str(), "r+b");
+  return f ? f : std::fopen(chemin.string().c_str(), "w+b");
+#else
+  const int descripteur = ::open(chemin.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (descripteur < 0) return nullptr;
+  std::FILE* f = ::fdopen(descripteur, "r+b");
+  if (!f) ::close(descripteur);
+  return f;
+#endif
+}
+
+// The data record of a cell: its key, then its pixels (blue, green, red) compressed.
+std::vector<std::uint8_t> RecordDonnees(const CacheVignettes::Cle& cle, const Canvas& cellule) {
+  std::vector<std::uint8_t> brut(kOctetsCellule);
+  for (int y = 0; y < kHauteur; ++y) {
+    const auto ligne = cellule.ScanLine(y);
+    for (int x = 0; x < kLargeur; ++x)
+      std::memcpy(&brut[static_cast<std::size_t>((y * kLargeur + x) * 3)], &ligne[static_cast<std::size_t>(x * 4)], 3);
+  }
+  uLongf taille = compressBound(kOctetsCellule);
+  std::vector<std::uint8_t> comprime(taille);
+  if (compress2(comprime.data(), &taille, brut.data(), kOctetsCellule, 1) != Z_OK) return {};
+  std::vector<std::uint8_t> record(4 + cle.chemin.size() + 24 + taille);
+  std::uint8_t* p = record.data();
+  std::size_t place = Poser(p, 0, cle.chemin.size(), 4);
+  std::memcpy(p + place, cle.chemin.data(), cle.chemin.size());
+  place += cle.chemin.size();
+  place = Poser(p, place, cle.taille, 8);
+  place = Poser(p, place, static_cast<std::uint64_t>(cle.modification), 8);
+  place = Poser(p, place, static_cast<std::uint16_t>(cle.largeurEcran), 2);
+  place = Poser(p, place, static_cast<std::uint16_t>(cle.hauteurEcran), 2);
+  place = Poser(p, place, taille, 4);
+  std::memcpy(p + place, comprime.data(), taille);
+  return record;
+}
+
+}  // namespace
+
+// The index record of a cell, its checksum first.
+std::array<std::uint8_t, CacheVignettes::kTailleRecord> CacheVignettes::Ligne(std::uint64_t empreinte, const Entree& e) {
+  std::array<std::uint8_t, kTailleRecord> ligne{};
+  std::uint8_t* p = ligne.data();
+  std::size_t place = Poser(p, 4, empreinte, 8);
+  place = Poser(p, place, e.taille, 8);
+  place = Poser(p, place, static_cast<std::uint64_t>(e.modification), 8);
+  place = Poser(p, place, e.largeurEcran, 2);
+  place = Poser(p, place, e.hauteurEcran, 2);
+  place = Poser(p, place, e.position, 8);
+  place = Poser(p, place, e.longueur, 4);
+  Poser(p, place, e.controle, 4);
+  Poser(p, 0, Controle(p + 4, kTailleRecord - 4), 4);
+  return ligne;
+}
+
+CacheVignettes::CacheVignettes(const std::string& dossier, std::uint64_t tailleMax)
+    : dossier_(dossier), tailleMax_(tailleMax) {
+  std::error_code erreur;
+  fs::create_directories(dossier_, erreur);
+#if !defined(_WIN32)
+  // One program writes the cache at a time; another only reads it.
+  verrou_fichier_ = ::open((fs::path(dossier_) / "thumbnails.lock").c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  ecriture_ = verrou_fichier_ >= 0 && ::flock(verrou_fichier_, LOCK_EX | LOCK_NB) == 0;
+#else
+  ecriture_ = true;
+#endif
+  index_ = Ouvrir(fs::path(dossier_) / "thumbnails.index");
+  donnees_ = Ouvrir(fs::path(dossier_) / "thumbnails.data");
+  if (!index_ || !donnees_ || !charger()) {
+    if (index_) std::fclose(index_);
+    if (donnees_) std::fclose(donnees_);
+    index_ = donnees_ = nullptr;
+    ecriture_ = false;
+  }
+}
+
+CacheVignettes::~CacheVignettes() {
+  if (index_) std::fclose(index_);
+  if (donnees_) std::fclose(donnees_);
+#if !defined(_WIN32)
+  if (verrou_fichier_ >= 0) ::close(verrou_fichier_);
+#endif
+}
+
+std::size_t CacheVignettes::nombre() const {
+  std::lock_guard verrou(verrou_);
+  return entrees_.size();
+}
+
+bool CacheVignettes::recommencer() {
+  entrees_.clear();
+  if (!ecriture_ || !Tronquer(index_, 0) || !Tronquer(donnees_, 0)) return false;
+  if (!EcrireA(index_, 0, kEnteteIndex, kTailleEntete) || !EcrireA(donnees_, 0, kEnteteDonnees, kTailleEntete))
+    return false;
+  finIndex_ = finDonnees_ = kTailleEntete;
+  return true;
+}
+
+bool CacheVignettes::charger() {
+  const std::uint64_t tailleIndex = TailleFichier(index_);
+  finDonnees_ = TailleFichier(donnees_);
+  char entete[kTailleEntete];
+  const bool indexBon = tailleIndex >= kTailleEntete && tailleIndex <= kIndexMax &&
+                        LireA(index_, 0, entete, kTailleEntete) &&
+                        std::memcmp(entete, kEnteteIndex, kTailleEntete) == 0;
+  const bool donneesBonnes = finDonnees_ >= kTailleEntete && LireA(donnees_, 0, entete, kTailleEntete) &&
+                             std::memcmp(entete, kEnteteDonnees, kTailleEntete) == 0;
+  if (!indexBon || !donneesBonnes) return recommencer();
+
+  std::vector<std::uint8_t> index(static_cast<std::size_t>(tailleIndex - kTailleEntete));
+  if (!LireA(index_, kTailleEntete, index.data(), index.size())) return recommencer();
+  std::size_t lus = 0;
+  for (; lus + kTailleRecord <= index.size(); lus += kTailleRecord) {
+    const std::uint8_t* r = &index[lus];
+    if (Prendre(r, 4) != Controle(r + 4, kTailleRecord - 4)) break;
+    Entree e{};
+    const std::uint64_t empreinte = Prendre(r + 4, 8);
+    e.taille = Prendre(r + 12, 8);
+    e.modification = static_cast<std::int64_t>(Prendre(r + 20, 8));
+    e.largeurEcran = static_cast<std::uint16_t>(Prendre(r + 28, 2));
+    e.hauteurEcran = static_cast<std::uint16_t>(Prendre(r + 30, 2));
+    e.position = Prendre(r + 32, 8);
+    e.longueur = static_cast<std::uint32_t>(Prendre(r + 40, 4));
+    e.controle = static_cast<std::uint32_t>(Prendre(r + 44, 4));
+    if (e.position < kTailleEntete || e.longueur > kCelluleMax || e.position + e.longueur > finDonnees_) break;
+    entrees_[empreinte] = e;
+  }
+  finIndex_ = kTailleEntete + lus;
+  // What follows the last good record (a record cut short, or garbage) goes, so that new
+  // records are not appended after it.
+  if (ecriture_ && finIndex_ < tailleIndex && !Tronquer(index_, finIndex_)) ecriture_ = false;
+
+  std::uint64_t vivants = 0;
+  for (const auto& [empreinte, e] : entrees_) vivants += e.longueur;
+  // A cache nearly full takes few new cells: make room, keeping the newest.
+  if (ecriture_ && (finDonnees_ > tailleMax_ / 8 * 7 || (finDonnees_ > kCompactageMin && vivants < finDonnees_ / 2)))
+    compacter();
+  return true;
+}
+
+// Rewrites both files with the newest cells that fit in three quarters of the bound, beside
+// the old ones, then puts them in their place.
+void CacheVignettes::compacter() {
+  std::vector<std::pair<std::uint64_t, Entree>> gardees(entrees_.begin(), entrees_.end());
+  std::sort(gardees.begin(), gardees.end(),
+            [](const auto& a, const auto& b) { return a.second.position > b.second.position; });
+  const fs::path dossier(dossier_);
+  std::FILE* index = Ouvrir(dossier / "thumbnails.index.new");
+  std::FILE* donnees = Ouvrir(dossier / "thumbnails.data.new");
+  bool bon = index && donnees && Tronquer(index, 0) && Tronquer(donnees, 0) &&
+             EcrireA(index, 0, kEnteteIndex, kTailleEntete) &&
+             EcrireA(donnees, 0, kEnteteDonnees, kTailleEntete);
+  std::unordered_map<std::uint64_t, Entree> nouvelles;
+  std::uint64_t finDonnees = kTailleEntete;
+  std::uint64_t finIndex = kTailleEntete;
+  std::vector<std::uint8_t> record;
+  for (const auto& [empreinte, e] : gardees) {
+    if (!bon || finDonnees + e.longueur > tailleMax_ / 4 * 3) break;
+    record.resize(e.longueur);
+    if (!LireA(donnees_, e.position, record.data(), record.size()) ||
+        Controle(record.data(), record.size()) != e.controle)
+      continue;
+    Entree nouvelle = e;
+    nouvelle.position = finDonnees;
+    const auto ligne = Ligne(empreinte, nouvelle);
+    bon = EcrireA(donnees, finDonnees, record.data(), record.size()) &&
+          EcrireA(index, finIndex, ligne.data(), ligne.size());
+    finDonnees += e.longueur;
+    finIndex += kTailleRecord;
+    nouvelles[empreinte] = nouvelle;
+  }
+  if (index) std::fclose(index);
+  if (donnees) std::fclose(donnees);
+  std::error_code erreur;
+  if (bon) {
+    // Data first: an index that outlives its data only meets cells that fail their checks.
+    fs::rename(dossier / "thumbnails.data.new", dossier / "thumbnails.data", erreur);
+    if (!erreur) fs::rename(dossier / "thumbnails.index.new", dossier / "thumbnails.index", erreur);
+  }
+  if (!bon || erreur) {
+    fs::remove(dossier / "thumbnails.data.new", erreur);
+    fs::remove(dossier / "thumbnails.index.new", erreur);
+    return;
+  }
+  std::fclose(index_);
+  std::fclose(donnees_);
+  index_ = Ouvrir(dossier / "thumbnails.index");
+  donnees_ = Ouvrir(dossier / "thumbnails.data");
+  if (!index_ || !donnees_) {
+    ecriture_ = false;
+    entrees_.clear();
+    return;
+  }
+  entrees_ = std::move(nouvelles);
+  finDonnees_ = finDonnees;
+  finIndex_ = finIndex;
+}
+
+std::optional<Canvas> CacheVignettes::lire(const Cle& cle) {
+  std::lock_guard verrou(verrou_);
+  if (!donnees_) return std::nullopt;
+  const auto trouvee = entrees_.find(Empreinte(cle.chemin));
+  if (trouvee == entrees_.end()) return std::nullopt;
+  const Entree& e = trouvee->second;
+  if (e.taille != cle.taille || e.modification != cle.modification ||
+      e.largeurEcran != cle.largeurEcran || e.hauteurEcran != cle.hauteurEcran)
+    return std::nullopt;
+  return lireCellule(cle, e);
+}
+
+std::optional<Canvas> CacheVignettes::lireCellule(const Cle& cle, const Entree& e) {
+  std::vector<std::uint8_t> record(e.longueur);
+  if (!LireA(donnees_, e.position, record.data(), record.size()) ||
+      Controle(record.data(), record.size()) != e.controle)
+    return std::nullopt;
+  // The key inside the record must be this picture's: two paths may share a hash.
+  const std::size_t n = record.size();
+  if (n < 4 || Prendre(record.data(), 4) != cle.chemin.size()) return std::nullopt;
+  const std::size_t debut = 4 + cle.chemin.size();
+  if (n < debut + 24 || std::memcmp(record.data() + 4, cle.chemin.data(), cle.chemin.size()) != 0)
+    return std::nullopt;
+  const std::uint8_t* p = record.data() + debut;
+  if (Prendre(p, 8) != cle.taille || static_cast<std::int64_t>(Prendre(p + 8, 8)) != cle.modification ||
+      Prendre(p + 16, 2) != static_cast<std::uint16_t>(cle.largeurEcran) ||
+      Prendre(p + 18, 2) != static_cast<std::uint16_t>(cle.hauteurEcran))
+    return std::nullopt;
+  const std::uint64_t comprime = Prendre(p + 20, 4);
+  if (comprime != n - debut - 24) return std::nullopt;
+  std::vector<std::uint8_t> brut(kOctetsCellule);
+  uLongf taille = kOctetsCellule;
+  if (uncompress(brut.data(), &taille, p + 24, static_cast<uLong>(comprime)) != Z_OK || taille != kOctetsCellule)
+    return std::nullopt;
+  Canvas cellule(kLargeur, kHauteur);
+  for (int y = 0; y < kHauteur; ++y) {
+    auto ligne = cellule.ScanLine(y);
+    for (int x = 0; x < kLargeur; ++x)
+      std::memcpy(&ligne[static_cast<std::size_t>(x * 4)], &brut[static_cast<std::size_t>((y * kLargeur + x) * 3)], 3);
+  }
+  return cellule;
+}
+
+void CacheVignettes::ecrire(const Cle& cle, const Canvas& cellule) {
+  if (cellule.Width() != kLargeur || cellule.Height() != kHauteur) return;
+  const std::vector<std::uint8_t> record = RecordDonnees(cle, cellule);
+  std::lock_guard verrou(verrou_);
+  // A full cache takes nothing more until the next start makes room.
+  if (!ecriture_ || record.empty() || finDonnees_ + record.size() > tailleMax_) return;
+  Entree e{cle.taille, cle.modification, static_cast<std::uint16_t>(cle.largeurEcran),
+           static_cast<std::uint16_t>(cle.hauteurEcran), finDonnees_,
+           static_cast<std::uint32_t>(record.size()), Controle(record.data(), record.size())};
+  const std::uint64_t empreinte = Empreinte(cle.chemin);
+  const auto ligne = Ligne(empreinte, e);
+  // The cell first: an index record never points at data that is not there.
+  if (!EcrireA(donnees_, finDonnees_, record.data(), record.size()) ||
+      !EcrireA(index_, finIndex_, ligne.data(), ligne.size())) {
+    ecriture_ = false;
+    return;
+  }
+  finDonnees_ += record.size();
+  finIndex_ += kTailleRecord;
+  entrees_[empreinte] = e;
+}
+
+std::optional<CacheVignettes::Cle> CacheVignettes::CleDe(const std::string& chemin, int largeurEcran,
+                                                         int hauteurEcran) {
+#if defined(_WIN32)
+  std::error_code erreur;
+  const auto taille = fs::file_size(chemin, erreur);
+  if (erreur) return std::nullopt;
+  const auto heure = fs::last_write_time(chemin, erreur);
+  if (erreur) return std::nullopt;
+  return Cle{chemin, taille,
+             std::chrono::duration_cast<std::chrono::nanoseconds>(heure.time_since_epoch()).count(),
+             largeurEcran, hauteurEcran};
+#else
+  struct stat etat {};
+  if (::stat(chemin.c_str(), &etat) != 0 || !S_ISREG(etat.st_mode)) return std::nullopt;
+  return Cle{chemin, static_cast<std::uint64_t>(etat.st_size),
+             static_cast<std::int64_t>(etat.st_mtim.tv_sec) * 1'000'000'000 + etat.st_mtim.tv_nsec,
+             largeurEcran, hauteurEcran};
+#endif
+}

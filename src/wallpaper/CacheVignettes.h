@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "imaging/Canvas.h"
+
+// Thumbnails kept from one run to the next, so that a picture is decoded once and not at every
+// start. A thumbnail belongs to a picture file as it is (its path, size and modification time)
+// and to the screen size it was made for; a changed picture, or another screen, misses.
+//
+// Two files in one folder: `thumbnails.data` holds the compressed cells one after another,
+// each with its key; `thumbnails.index` one small record per cell saying where it lies. Both
+// only grow while the program runs, data before index. Every record carries a checksum and
+// every size and offset is checked against the files: a record cut short by a crash ends the
+// index there, a cell that does not check is a miss, and a foreign or broken file is started
+// afresh. So the cache may lose its last cells, never becomes unreadable, and is never
+// trusted. The data never passes its size bound; when it comes near it, the next start keeps
+// the newest cells that fill three quarters of it.
+//
+// Safe to use from several threads at once. A second program that finds the cache in use by
+// another reads it and writes nothing.
+class CacheVignettes {
+ public:
+  struct Cle {
+    std::string chemin;
+    std::uint64_t taille = 0;
+    std::int64_t modification = 0;  // nanoseconds
+    int largeurEcran = 0;
+    int hauteurEcran = 0;
+  };
+
+  static constexpr std::uint64_t kTailleMax = 512ull * 1024 * 1024;
+
+  // Opens the cache in `dossier`, making it if need be; a cache that cannot be opened is
+  // simply not used (every look-up misses).
+  explicit CacheVignettes(const std::string& dossier, std::uint64_t tailleMax = kTailleMax);
+  ~CacheVignettes();
+  CacheVignettes(const CacheVignettes&) = delete;
+  CacheVignettes& operator=(const CacheVignettes&) = delete;
+
+  bool ouvert() const { return donnees_ != nullptr; }
+  bool enEcriture() const { return ecriture_; }
+  std::size_t nombre() const;
+
+  // The cell kept for this key, or nothing.
+  std::optional<Canvas> lire(const Cle& cle);
+  // Keeps `cellule` (60 x 45) for this key.
+  void ecrire(const Cle& cle, const Canvas& cellule);
+
+  // The key of the picture file at `chemin` as it is now; nothing when it cannot be read.
+  static std::optional<Cle> CleDe(const std::string& chemin, int largeurEcran, int hauteurEcran);
+
+ private:
+  struct Entree {
+    std::uint64_t taille;
+    std::int64_t modification;
+    std::uint16_t largeurEcran;
+    std::uint16_t hauteurEcran;
+    std::uint64_t position;
+    std::uint32_t longueur;
+    std::uint32_t controle;
+  };
+  // crc, path hash, size, modification time, screen width and height, position, length, and
+  // the cell's own checksum.
+  static constexpr std::size_t kTailleRecord = 4 + 8 + 8 + 8 + 2 + 2 + 8 + 4 + 4;
+  static std::array<std::uint8_t, kTailleRecord> Ligne(std::uint64_t empreinte, const Entree& e);
+  bool charger();
+  bool recommencer();
+  void compacter();
+  std::optional<Canvas> lireCellule(const Cle& cle, const Entree& entree);
+
+  std::string dossier_;
+  std::uint64_t tailleMax_;
+  std::FILE* index_ = nullptr;
+  std::FILE* donnees_ = nullptr;
+  bool ecriture_ = false;
+  int verrou_fichier_ = -1;  // holds the writer's lock
+  std::uint64_t finDonnees_ = 0;
+  std::uint64_t finIndex_ = 0;
+  std::unordered_map<std::uint64_t, Entree> entrees_;  // by the hash of the path
+  mutable std::mutex verrou_;
+};
