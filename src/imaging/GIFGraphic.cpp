@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "imaging/Decompressors.h"
@@ -45,25 +48,17 @@ void SkipSubBlocks(TPictureStream& stream) {
   while (const std::uint8_t length = stream.ReadU8()) stream.Skip(length);
 }
 
-// The image data's sub-blocks joined in one buffer: first their lengths are summed, so that
-// the buffer is allocated once, then they are read. A file that ends inside the data ends it;
-// lengths are cut to what the file holds.
+// The image data's sub-blocks joined in one buffer, read in one pass (a file is then read
+// straight on, without seeking). A file that ends inside the data ends it; the buffer only
+// grows by the bytes really read, so it is never larger than what the file holds.
 std::vector<std::uint8_t> JoinSubBlocks(TPictureStream& stream) {
-  const std::uint64_t start = stream.Position();
-  std::uint64_t total = 0;
+  std::vector<std::uint8_t> joined;
   while (stream.Remaining() > 0) {
     const std::uint8_t length = stream.ReadU8();
     if (length == 0) break;
-    total += std::min<std::uint64_t>(length, stream.Remaining());
-    stream.Skip(length);
-  }
-  std::vector<std::uint8_t> joined(static_cast<std::size_t>(total));
-  stream.Seek(start);
-  std::size_t filled = 0;
-  while (stream.Remaining() > 0 && filled < joined.size()) {
-    const std::uint8_t length = stream.ReadU8();
-    if (length == 0) break;
-    filled += stream.Read({joined.data() + filled, std::min<std::size_t>(length, joined.size() - filled)});
+    const std::size_t filled = joined.size();
+    joined.resize(filled + length);
+    joined.resize(filled + stream.Read({joined.data() + filled, length}));
   }
   return joined;
 }
@@ -115,15 +110,19 @@ void TGIFGraphic::ReadPictureStream(TPictureStream& stream) {
   // the data is decoded straight into them.
   const auto w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
   const bool direct = !interlaced && result.Stride() == w;
-  std::vector<std::uint8_t> buffer(direct ? 0 : w * h);
-  std::uint8_t* pixels = direct ? result.ScanLine(0).data() : buffer.data();
+  // Otherwise into a zero-filled buffer; calloc hands large blocks over as untouched zero
+  // pages, so a big frame with little data costs little.
+  const std::unique_ptr<std::uint8_t, decltype(&std::free)> buffer(
+      direct ? nullptr : static_cast<std::uint8_t*>(std::calloc(w * h, 1)), &std::free);
+  if (!direct && !buffer) throw std::bad_alloc();
+  std::uint8_t* pixels = direct ? result.ScanLine(0).data() : buffer.get();
   TGIFLZW decoder;
   decoder.SetInitialCodeSize(codeSize);
   const std::uint8_t* packed = joined.data();
   decoder.Decode(packed, pixels, joined.size(), w * h);
 
   if (!direct) {
-    const std::uint8_t* row = buffer.data();
+    const std::uint8_t* row = buffer.get();
     if (!interlaced) {
       for (int y = 0; y < height; ++y, row += w) std::memcpy(result.ScanLine(y).data(), row, w);
     } else {
