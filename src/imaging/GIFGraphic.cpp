@@ -2,9 +2,8 @@
 //
 // Every field is untrusted: the image's size is checked against the size limit before any
 // allocation, the joined image data is never larger than what the file holds, and the pixels
-// start zero-filled, so that data ending early leaves black.
+// start zero-filled, so that data ending early leaves index 0, never old memory.
 
-#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>

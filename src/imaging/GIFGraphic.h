@@ -13,6 +13,7 @@ class TGIFGraphic : public TBitmap {
   // Raises Exception "Not a valid GIF file." for a wrong signature, EReadError ("Erreur de
   // lecture du flux") for a file that ends before the image data, "GIF LZW: invalid opcode."
   // for corrupt data, EPictureTooLarge beyond the size limit. Image data that ends early
-  // leaves the rest of the picture black; a file without any image gives an empty picture.
+  // leaves the rest of the picture at index 0; a file without any image, or an image of width
+  // or height 0 on a screen of the same, gives an empty picture.
   void ReadPictureStream(TPictureStream& stream) override;
 };
