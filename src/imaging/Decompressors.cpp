@@ -7,6 +7,14 @@
 
 namespace {
 
+// The registers of one decoding, kept in locals so that the compiler holds them in machine
+// registers: writes of output bytes could otherwise alias them and force reloads per byte.
+struct Registers {
+  unsigned codeSize;
+  unsigned codeMask;
+  unsigned freeCode;
+};
+
 // What sets the two LZW flavours apart; the shared loop below is compiled once for each, so
 // that the inner loop has no call and no branch on the flavour.
 struct TiffFlavour {
@@ -24,11 +32,11 @@ struct TiffFlavour {
   }
   // The width grows one code early: once the next free entry is the last the current width
   // can name.
-  static void Grow(TLZWState& s) {
-    ++s.freeCode;
-    if (s.freeCode == s.codeMask && s.codeSize < 12) {
-      ++s.codeSize;
-      s.codeMask = (1u << s.codeSize) - 1;
+  static void Grow(Registers& r) {
+    ++r.freeCode;
+    if (r.freeCode == r.codeMask && r.codeSize < 12) {
+      ++r.codeSize;
+      r.codeMask = (1u << r.codeSize) - 1;
     }
   }
 };
@@ -47,20 +55,29 @@ struct GifFlavour {
     return code;
   }
   // The width grows once the entry just made is the last the current width can name.
-  static void Grow(TLZWState& s) {
-    if (s.freeCode == s.codeMask && s.codeSize < 12) {
-      ++s.codeSize;
-      s.codeMask = (1u << s.codeSize) - 1;
+  static void Grow(Registers& r) {
+    if (r.freeCode == r.codeMask && r.codeSize < 12) {
+      ++r.codeSize;
+      r.codeMask = (1u << r.codeSize) - 1;
     }
-    ++s.freeCode;
+    ++r.freeCode;
   }
 };
 
-void ResetCodes(TLZWState& s, unsigned initialCodeSize) {
-  s.codeSize = initialCodeSize;
-  s.codeMask = (1u << initialCodeSize) - 1;
-  s.freeCode = s.clearCode + 2;
-  s.oldCode = TLZWState::kNoCode;
+Registers Reset(const TLZWState& s, unsigned initialCodeSize) {
+  return {initialCodeSize, (1u << initialCodeSize) - 1, s.clearCode + 2};
+}
+
+// Copies a string of `length` bytes that ends at the stack's end. Strings are short; while the
+// output has room, whole 8-byte words are copied. The bytes copied past the string come from
+// the stack's slack, which is never written and stays zero, so the output past the decoded
+// bytes stays as zero as the caller made it, until the next strings overwrite it.
+inline void CopyString(std::uint8_t* target, const std::uint8_t* string, std::size_t length, std::size_t room) {
+  if (room >= length + TLZWState::kStackSlack) {
+    for (std::size_t i = 0; i < length; i += 8) std::memcpy(target + i, string + i, 8);
+  } else {
+    std::memcpy(target, string, std::min(length, room));
+  }
 }
 
 // One LZW block into `out`. Each code names a string: a root byte, or an earlier string plus
@@ -76,60 +93,71 @@ void DecodeLzw(TLZWState& s, unsigned initialCodeSize, const std::uint8_t* in, s
     s.prefix[i] = TLZWState::kNoCode;
     s.suffix[i] = static_cast<std::uint8_t>(i);
   }
-  ResetCodes(s, initialCodeSize);
+  Registers r = Reset(s, initialCodeSize);
+  unsigned oldCode = TLZWState::kNoCode;
+  std::uint8_t firstByte = 0;
 
+  std::uint16_t* const prefix = s.prefix.data();
+  std::uint8_t* const suffix = s.suffix.data();
+  std::uint8_t* const stackEnd = s.stack.data() + TLZWState::kTableSize;
+  const unsigned clearCode = s.clearCode, endCode = s.endCode;
   std::uint8_t* target = out;
   std::uint8_t* const targetEnd = out + unpackedSize;
-  std::uint8_t* const stackEnd = s.stack.data() + s.stack.size();
-  const unsigned clearCode = s.clearCode, endCode = s.endCode;
   std::uint32_t buffer = 0;
   unsigned count = 0;
   for (const std::uint8_t* const inEnd = in + packedSize; in != inEnd; ++in) {
     Flavour::Add(buffer, count, *in);
     count += 8;
-    while (count >= s.codeSize) {
-      unsigned code = Flavour::Take(buffer, s.codeSize);
-      count -= s.codeSize;
-      if (code == endCode || target == targetEnd) return;
+    while (count >= r.codeSize) {
+      unsigned code = Flavour::Take(buffer, r.codeSize);
+      count -= r.codeSize;
+      if (code == endCode || target == targetEnd) goto done;
       if (code == clearCode) {
-        ResetCodes(s, initialCodeSize);
+        r = Reset(s, initialCodeSize);
+        oldCode = TLZWState::kNoCode;
         continue;
       }
       // A code may name the entry about to be made, never one beyond; with no string before
       // it, not even that one.
-      if (code > s.freeCode || (code == s.freeCode && s.oldCode == TLZWState::kNoCode))
+      if (code > r.freeCode || (code == r.freeCode && oldCode == TLZWState::kNoCode))
         throw Exception(Flavour::kInvalid);
-      if (s.oldCode == TLZWState::kNoCode) {
-        s.firstByte = s.suffix[code];
-        *target++ = s.firstByte;
-        s.oldCode = code;
+      if (oldCode == TLZWState::kNoCode) {
+        firstByte = suffix[code];
+        *target++ = firstByte;
+        oldCode = code;
         continue;
       }
       const unsigned incoming = code;
       std::uint8_t* top = stackEnd;
-      if (code == s.freeCode) {
+      if (code == r.freeCode) {
         // The string not yet in the table: the previous string followed by its own first byte.
-        *--top = s.firstByte;
-        code = s.oldCode;
+        *--top = firstByte;
+        code = oldCode;
       }
       while (code > clearCode) {
-        *--top = s.suffix[code];
-        code = s.prefix[code];
+        *--top = suffix[code];
+        code = prefix[code];
       }
-      s.firstByte = s.suffix[code];
-      *--top = s.firstByte;
-      if (s.freeCode < TLZWState::kTableSize) {
-        s.prefix[s.freeCode] = static_cast<std::uint16_t>(s.oldCode);
-        s.suffix[s.freeCode] = s.firstByte;
-        Flavour::Grow(s);
+      firstByte = suffix[code];
+      *--top = firstByte;
+      if (r.freeCode < TLZWState::kTableSize) {
+        prefix[r.freeCode] = static_cast<std::uint16_t>(oldCode);
+        suffix[r.freeCode] = firstByte;
+        Flavour::Grow(r);
       }
-      s.oldCode = incoming;
-      const auto length = std::min<std::size_t>(static_cast<std::size_t>(stackEnd - top),
-                                                static_cast<std::size_t>(targetEnd - target));
-      std::memcpy(target, top, length);
-      target += length;
+      oldCode = incoming;
+      const auto length = static_cast<std::size_t>(stackEnd - top);
+      const auto room = static_cast<std::size_t>(targetEnd - target);
+      CopyString(target, top, length, room);
+      target += std::min(length, room);
     }
   }
+done:
+  s.codeSize = r.codeSize;
+  s.codeMask = r.codeMask;
+  s.freeCode = r.freeCode;
+  s.oldCode = oldCode;
+  s.firstByte = firstByte;
 }
 
 }  // namespace

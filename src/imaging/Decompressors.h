@@ -26,6 +26,9 @@ class TDecoder {
 struct TLZWState {
   static constexpr unsigned kTableSize = 4096;
   static constexpr unsigned kNoCode = kTableSize;
+  // Strings are copied out of the stack in whole words; the stack ends with zero bytes for
+  // that, never written.
+  static constexpr unsigned kStackSlack = 8;
 
   unsigned codeSize = 0;
   unsigned codeMask = 0;
@@ -36,7 +39,7 @@ struct TLZWState {
   unsigned endCode = 0;
   std::array<std::uint16_t, kTableSize> prefix{};
   std::array<std::uint8_t, kTableSize> suffix{};
-  std::array<std::uint8_t, kTableSize> stack{};
+  std::array<std::uint8_t, kTableSize + kStackSlack> stack{};
 };
 
 // TIFF compression 5: codes most significant bit first, 256 roots, 9 to 12 bits with the
