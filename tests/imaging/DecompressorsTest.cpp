@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "base/Exception.h"
 #include "imaging/Decompressors.h"
+#include "support/Paths.h"
 
 namespace {
 
@@ -144,6 +146,14 @@ TEST(LzwFullTable, GifKeepsDecodingWithTheTableFrozen) {
   for (unsigned n = 0; n < 3839; ++n) expected.push_back(static_cast<std::uint8_t>(root(n)));
   for (unsigned n : {3837u, 3838u, 42u, 43u, 5u}) expected.push_back(static_cast<std::uint8_t>(root(n)));
   EXPECT_EQ(Lzw{8}.Run(codes, expected.size()), expected);
+}
+
+// A strip written by libtiff: codes widen to 12 bits and the table fills up and is cleared.
+TEST(LzwFromLibtiff, StripDecodesToItsPlainTwin) {
+  const ByteVector packed = imagingtest::ReadFile(testsupport::corpusDir() + "/lzw/plasma.lzw");
+  const ByteVector plain = imagingtest::ReadFile(testsupport::corpusDir() + "/lzw/plasma.rgb");
+  ASSERT_EQ(plain.size(), 96u * 64u * 3u);
+  EXPECT_EQ(Lzw{}.Run(packed, plain.size()), plain);
 }
 
 struct InvalidCase {
