@@ -24,7 +24,6 @@ void TUnsupportedGraphic::AssignTo(TBitmap& target) {
   }
 
 VERRELUNE_DEFINE_CLASS(TTargaGraphic, TBitmap)
-VERRELUNE_DEFINE_CLASS(TTIFFGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TGIFGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TSGIGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TPCXGraphic, TBitmap)

@@ -3,10 +3,12 @@
 #include "imaging/Bitmap.h"
 #include "imaging/FileFormats.h"
 #include "imaging/Graphic.h"
+#include "imaging/TIFFGraphic.h"
 
-// Reader kinds the registry names. The Targa, TIFF and GIF readers, whose files the catalogue
-// offers, are raster readers in the making: until they are written they refuse every file.
-// The others are formats the catalogue never offers; they refuse every file for good.
+// Reader kinds the registry names. The TIFF reader has a header of its own; the Targa and GIF
+// readers, whose files the catalogue offers, are raster readers in the making: until they are
+// written they refuse every file. The others are formats the catalogue never offers; they
+// refuse every file for good.
 
 // Common body of the kinds that refuse every file.
 class TUnsupportedBitmap : public TBitmap {
@@ -22,7 +24,6 @@ class TUnsupportedBitmap : public TBitmap {
   };
 
 VERRELUNE_UNSUPPORTED_BITMAP(TTargaGraphic)
-VERRELUNE_UNSUPPORTED_BITMAP(TTIFFGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TGIFGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TSGIGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TPCXGraphic)
