@@ -64,6 +64,10 @@ constexpr std::uint32_t kHorizontalDifferencing = 2;
 constexpr std::uint32_t kSeparatePlanes = 2;
 constexpr std::uint32_t kLowBitFirst = 2;
 
+// Uncompressed strips are read this many bytes at a time (in whole rows): few reads, and a
+// buffer that stays in the processor's cache while its rows are converted.
+constexpr std::size_t kReadChunkBytes = 256 * 1024;
+
 [[noreturn]] void NotSupported(const std::string& what) {
   throw EInvalidGraphic("TIFF: " + what + " not supported");
 }
@@ -168,6 +172,7 @@ class Directory {
       stream_.Seek(at);
       raw = stream_.ReadView(count * size);
     }
+    if (count == 0) return {};
     std::vector<std::uint32_t> values(count);
     switch (size) {
       case 1:
@@ -420,17 +425,24 @@ void ReadStrips(const Directory& directory, const Image& image, const Format& fo
   const std::size_t rowBytes = (std::size_t{image.width} * image.bitsPerSample * image.samplesPerPixel + 7) / 8;
   const std::size_t samplesPerRow = std::size_t{image.width} * image.samplesPerPixel;
   const std::size_t differencingCount = image.width - 1;
-  // Uncompressed rows are read one at a time into this row when they need converting; strips
-  // are expanded whole into the strip buffer, sized for the largest strip.
-  std::vector<std::uint8_t> rowBuffer(!packed && format.convert ? rowBytes : 0);
-  std::unique_ptr<std::uint8_t[]> stripBuffer;
-  std::size_t stripCapacity = 0;
+  // Uncompressed rows are read in chunks of whole rows; compressed strips are expanded whole
+  // into a buffer sized for the largest one. Neither is allocated more than once.
+  const std::size_t chunkRows = std::clamp<std::size_t>(kReadChunkBytes / rowBytes, 1, height);
+  std::unique_ptr<std::uint8_t[]> buffer;
+  std::size_t capacity = 0;
+  const auto reserve = [&](std::size_t size) {
+    if (size > capacity) {
+      buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+      capacity = size;
+    }
+    return buffer.get();
+  };
 
   const auto putRow = [&](std::uint8_t* samples, std::uint32_t row) {
     if (format.undoDifferencing) format.undoDifferencing(samples, differencingCount);
     std::uint8_t* target = bitmap.ScanLine(static_cast<int>(row)).data();
     if (format.convert) format.convert(samples, target, image.bitsPerSample, samplesPerRow);
-    else if (samples != target) std::memcpy(target, samples, rowBytes);
+    else std::memcpy(target, samples, rowBytes);
   };
 
   std::uint32_t row = 0;
@@ -439,13 +451,15 @@ void ReadStrips(const Directory& directory, const Image& image, const Format& fo
     const std::uint32_t rows = std::clamp<std::uint32_t>(declared, 1, height - row);
     stream.Seek(directory.Base() + offsets[s]);
     if (!packed) {
-      for (std::uint32_t r = 0; r < rows; ++r) {
-        std::uint8_t* samples = format.convert ? rowBuffer.data() : bitmap.ScanLine(static_cast<int>(row + r)).data();
-        const std::size_t got = stream.Read({samples, rowBytes});
-        if (got == 0) break;
-        if (format.convert) std::memset(samples + got, 0, rowBytes - got);
-        putRow(samples, row + r);
-        if (got < rowBytes) break;
+      std::uint8_t* chunk = reserve(chunkRows * rowBytes);
+      for (std::uint32_t r = 0; r < rows;) {
+        const std::size_t wanted = std::min<std::size_t>(chunkRows, rows - r) * rowBytes;
+        const std::size_t got = stream.Read({chunk, wanted});
+        // A row the data reaches only in part is completed with zeros.
+        const std::size_t reached = (got + rowBytes - 1) / rowBytes;
+        std::memset(chunk + got, 0, reached * rowBytes - got);
+        for (std::size_t k = 0; k < reached; ++k, ++r) putRow(chunk + k * rowBytes, row + r);
+        if (got < wanted) break;
       }
     } else {
       const std::span<const std::uint8_t> data = stream.ReadView(byteCounts[s]);
@@ -455,14 +469,12 @@ void ReadStrips(const Directory& directory, const Image& image, const Format& fo
       const auto decodedRows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows, reachable));
       const std::size_t size = std::size_t{decodedRows} * rowBytes;
       if (size > 0) {
-        if (size > stripCapacity) {
-          stripBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-          stripCapacity = size;
-        }
-        std::memset(stripBuffer.get(), 0, size);
+        std::uint8_t* strip = reserve(size);
+        // The decompressors do not say how far the data went: what it does not reach is zero.
+        std::memset(strip, 0, size);
         const std::uint8_t* source = data.data();
-        decoder->Decode(source, stripBuffer.get(), data.size(), size);
-        for (std::uint32_t r = 0; r < decodedRows; ++r) putRow(stripBuffer.get() + std::size_t{r} * rowBytes, row + r);
+        decoder->Decode(source, strip, data.size(), size);
+        for (std::uint32_t r = 0; r < decodedRows; ++r) putRow(strip + std::size_t{r} * rowBytes, row + r);
       }
     }
     row += rows;
