@@ -107,6 +107,7 @@ class Directory {
     std::uint16_t count;
     stream_.ReadExact({reinterpret_cast<std::uint8_t*>(&count), 2});
     ToNative(&count, 1, order_);
+    if (stream_.Remaining() < std::uint64_t{count} * 12) throw EReadError();
     std::vector<std::uint8_t> raw(std::size_t{count} * 12);
     stream_.ReadExact(raw);
     entries_.resize(count);
