@@ -4,7 +4,7 @@
 #   fuzz/smoke.sh [BUILD_DIR] [SECONDS_PER_HARNESS]
 #
 # BUILD_DIR defaults to build-fuzz in the repository, SECONDS to 25. Seeds: fuzz/seeds/<harness>/
-# and, for the bitmap, PNG and TIFF readers, their test files in tests/data.
+# and, for the bitmap and PNG readers, the BMP and PNG suites in tests/data.
 # New inputs go to a temporary folder, never into the seeds. Exits non-zero on any finding;
 # the input that caused it is kept in BUILD_DIR/artifacts/<harness>/.
 set -euo pipefail
@@ -42,8 +42,9 @@ run() {
   rm -rf "$work"
 }
 
+# The TIFF reader also starts from the conformance files of tests/data/tiff.
+run tiff_fuzzer "$here/seeds/tiff" "$corpus/tiff"
 run bmp_fuzzer "$here/seeds/bmp" "$corpus/bmpsuite/g" "$corpus/bmpsuite/q" "$corpus/bmpsuite/b"
 run jpeg_fuzzer "$here/seeds/jpeg"
 run png_fuzzer "$here/seeds/png" "$corpus/pngsuite"
-run tiff_fuzzer "$here/seeds/tiff" "$corpus/tiff"
 exit $status

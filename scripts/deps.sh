@@ -5,6 +5,7 @@ verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjp
   fonts-dejavu-core fonts-liberation)
 verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils imagemagick
   clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev)
+
 # The TIFF tests and benchmark compare with libtiff; its tools make the benchmark's inputs.
 verrelune_packages_test+=(libtiff-dev libtiff-tools)
 
