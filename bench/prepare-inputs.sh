@@ -16,6 +16,21 @@ for f in /usr/share/backgrounds/gnome/*.jpg /usr/share/backgrounds/gnome/*.jpeg;
 for f in /usr/share/backgrounds/gnome/*.webp; do
   convert "$f" -quality 90 -sampling-factor 2x2 "$out/jpg/$(basename "${f%.*}").jpg"
 done
+# TIFF inputs, OUT/tif: crops at 1920 x 1080 and 3840 x 2160 of three wallpapers, 8-bit RGB,
+# written uncompressed by ImageMagick, then recompressed by libtiff's tiffcp as LZW, LZW with
+# horizontal differencing and PackBits. Then: tiff-bench OUT/tif
+mkdir -p "$out/tif"
+for name in adwaita-d pixels-l wood-l; do
+  [ -f "$out/jpg/$name.jpg" ] || continue
+  for geometry in 1920x1080 3840x2160; do
+    base=$out/tif/$name-${geometry#*x}
+    convert "$out/jpg/$name.jpg" -resize "$geometry^" -gravity center -extent "$geometry" -type TrueColor \
+      -compress none "$base-none.tif"
+    tiffcp -c lzw "$base-none.tif" "$base-lzw.tif"
+    tiffcp -c lzw:2 "$base-none.tif" "$base-lzw-predictor.tif"
+    tiffcp -c packbits "$base-none.tif" "$base-packbits.tif"
+  done
+done
 crop=(-resize '1920x1080^' -gravity center -extent 1920x1080)
 for name in adwaita-d grid-l licorice-d pixels-l truchet-d wood-l; do
   if [ -f "$out/jpg/$name.jpg" ]; then convert "$out/jpg/$name.jpg" "${crop[@]}" "BMP3:$out/bmp/$name-24.bmp"; fi

@@ -42,6 +42,8 @@ run() {
   rm -rf "$work"
 }
 
+# The TIFF reader also starts from the conformance files of tests/data/tiff.
+run tiff_fuzzer "$here/seeds/tiff" "$corpus/tiff"
 run bmp_fuzzer "$here/seeds/bmp" "$corpus/bmpsuite/g" "$corpus/bmpsuite/q" "$corpus/bmpsuite/b"
 run jpeg_fuzzer "$here/seeds/jpeg"
 run png_fuzzer "$here/seeds/png" "$corpus/pngsuite"

@@ -6,6 +6,9 @@ verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjp
 verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils imagemagick dbus-daemon
   clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev libgif-dev giflib-tools netpbm)
 
+# The TIFF tests and benchmark compare with libtiff; its tools make the benchmark's inputs.
+verrelune_packages_test+=(libtiff-dev libtiff-tools)
+
 verrelune_install_missing() {
   local missing=() package
   for package in "$@"; do

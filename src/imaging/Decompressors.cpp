@@ -184,7 +184,14 @@ void TPackbitsRLE::Decode(const std::uint8_t*& source, std::uint8_t* destination
   std::uint8_t* const outEnd = destination + unpackedSize;
   while (in != inEnd && out != outEnd) {
     const int header = static_cast<std::int8_t>(*in++);
-    if (header >= 0) {
+    if (header == 127 && inEnd - in >= 128 && outEnd - out >= 128) {
+      // The longest literal, by far the commonest header in photographs: a copy of fixed size
+      // that the compiler makes a few vector moves, where a copy of variable size costs a
+      // string instruction's start-up for every 128 bytes.
+      std::memcpy(out, in, 128);
+      out += 128;
+      in += 128;
+    } else if (header >= 0) {
       const auto literal = std::min({static_cast<std::size_t>(header) + 1, static_cast<std::size_t>(inEnd - in),
                                      static_cast<std::size_t>(outEnd - out)});
       std::memcpy(out, in, literal);

@@ -4,11 +4,11 @@
 #include "imaging/FileFormats.h"
 #include "imaging/GIFGraphic.h"
 #include "imaging/Graphic.h"
+#include "imaging/TIFFGraphic.h"
 #include "imaging/TargaGraphic.h"
 
-// Reader kinds the registry names. The Targa and GIF readers have headers of their own; the
-// TIFF reader, whose files the catalogue offers, is a raster reader in the making: until it is
-// written it refuses every file. The others are formats the catalogue never offers; they
+// Reader kinds the registry names. The Targa, GIF and TIFF readers have headers of their own.
+// The others are formats the catalogue never offers; they
 // refuse every file for good.
 
 // Common body of the kinds that refuse every file.
@@ -24,7 +24,6 @@ class TUnsupportedBitmap : public TBitmap {
     VERRELUNE_GRAPHIC_CLASS_TYPE             \
   };
 
-VERRELUNE_UNSUPPORTED_BITMAP(TTIFFGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TSGIGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TPCXGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TAutodeskGraphic)

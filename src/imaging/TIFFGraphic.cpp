@@ -1,0 +1,504 @@
+// Reading the first image of a TIFF file into a TTIFFGraphic.
+//
+// The stages follow the file: the header gives the byte order and the first directory, the
+// directory's fields describe the image, the description picks one pixel layout with one row
+// converter and at most one differencing routine, and the strips are then expanded row by row
+// straight into the raster, one row counter running across all strips.
+
+#include "imaging/TIFFGraphic.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/Decompressors.h"
+#include "imaging/Limits.h"
+#include "imaging/PictureStream.h"
+#include "imaging/PixelConversion.h"
+
+namespace {
+
+constexpr char kInvalidFile[] = "Invalid TIFF file.";
+constexpr char kUnknownCompression[] = "TIFF: Unknown compression scheme";
+
+constexpr ByteOrder kNativeOrder =
+    std::endian::native == std::endian::big ? ByteOrder::BigEndian : ByteOrder::LittleEndian;
+
+enum Tag : std::uint16_t {
+  kImageWidth = 256,
+  kImageLength = 257,
+  kBitsPerSample = 258,
+  kCompression = 259,
+  kPhotometric = 262,
+  kFillOrder = 266,
+  kStripOffsets = 273,
+  kSamplesPerPixel = 277,
+  kRowsPerStrip = 278,
+  kStripByteCounts = 279,
+  kPlanarConfiguration = 284,
+  kPredictor = 317,
+  kColorMap = 320,
+  kTileWidth = 322,
+  kTileOffsets = 324,
+  kExtraSamples = 338,
+};
+
+enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4, kSShort = 8, kSLong = 9 };
+
+enum Compression : std::uint32_t { kNone = 1, kLzw = 5, kPackBits = 32773 };
+
+enum Photometric : std::uint32_t {
+  kWhiteIsZero = 0,
+  kBlackIsZero = 1,
+  kRgb = 2,
+  kPalette = 3,
+  kSeparated = 5,
+  kYCbCr = 6,
+  kCieLab = 8,
+};
+
+constexpr std::uint32_t kHorizontalDifferencing = 2;
+constexpr std::uint32_t kSeparatePlanes = 2;
+constexpr std::uint32_t kLowBitFirst = 2;
+
+// Uncompressed strips are read this many bytes at a time (in whole rows): few reads, and a
+// buffer that stays in the processor's cache while its rows are converted.
+constexpr std::size_t kReadChunkBytes = 256 * 1024;
+
+[[noreturn]] void NotSupported(const std::string& what) {
+  throw EInvalidGraphic("TIFF: " + what + " not supported");
+}
+
+template <class T>
+void ToNative(T* values, std::size_t count, ByteOrder order) {
+  if (order == kNativeOrder) return;
+  if constexpr (sizeof(T) == 2) SwapWords(values, count);
+  else SwapLongs(values, count);
+}
+
+// One 12-byte directory entry, its numbers in native order. The value field stays as the file
+// has it: values that fit in it stand at its first byte, in the file's order.
+struct Entry {
+  std::uint16_t tag = 0;
+  std::uint16_t type = 0;
+  std::uint32_t count = 0;
+  std::uint8_t value[4] = {};
+};
+
+unsigned TypeSize(std::uint16_t type) {
+  switch (type) {
+    case kByte: return 1;
+    case kShort: case kSShort: return 2;
+    case kLong: case kSLong: return 4;
+    default: return 0;
+  }
+}
+
+// The first image file directory and its field values.
+class Directory {
+ public:
+  Directory(TPictureStream& stream, std::uint64_t base, ByteOrder order) : stream_(stream), base_(base), order_(order) {}
+
+  void Read(std::uint32_t offset) {
+    stream_.Seek(base_ + offset);
+    std::uint16_t count;
+    stream_.ReadExact({reinterpret_cast<std::uint8_t*>(&count), 2});
+    ToNative(&count, 1, order_);
+    if (stream_.Remaining() < std::uint64_t{count} * 12) throw EReadError();
+    std::vector<std::uint8_t> raw(std::size_t{count} * 12);
+    stream_.ReadExact(raw);
+    entries_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      Entry& entry = entries_[i];
+      const std::uint8_t* p = raw.data() + 12 * i;
+      std::memcpy(&entry.tag, p, 2);
+      std::memcpy(&entry.type, p + 2, 2);
+      std::memcpy(&entry.count, p + 4, 4);
+      std::memcpy(entry.value, p + 8, 4);
+      ToNative(&entry.tag, 1, order_);
+      ToNative(&entry.type, 1, order_);
+      ToNative(&entry.count, 1, order_);
+    }
+  }
+
+  // Binary search on the tag: entries are in ascending tag order, as the format requires; a
+  // tag out of order may not be found and then counts as absent.
+  const Entry* Find(std::uint16_t tag) const {
+    std::size_t low = 0, high = entries_.size();
+    while (low < high) {
+      const std::size_t middle = low + (high - low) / 2;
+      if (entries_[middle].tag < tag) low = middle + 1;
+      else if (entries_[middle].tag > tag) high = middle;
+      else return &entries_[middle];
+    }
+    return nullptr;
+  }
+
+  // A single value: `absent` without the tag; with one value, that value for the integer
+  // types (`absent` for other types); with any other count, the raw value field.
+  std::uint32_t Value(std::uint16_t tag, std::uint32_t absent) const {
+    const Entry* entry = Find(tag);
+    if (!entry) return absent;
+    if (entry->count != 1) return Raw32(*entry);
+    switch (entry->type) {
+      case kByte: return entry->value[0];
+      case kShort: case kSShort: {
+        std::uint16_t value;
+        std::memcpy(&value, entry->value, 2);
+        ToNative(&value, 1, order_);
+        return value;
+      }
+      case kLong: case kSLong: return Raw32(*entry);
+      default: return absent;
+    }
+  }
+
+  // The first `limit` values of an array field (all values when it has fewer), taken from the
+  // value field when they fit in it, else from the file. Absent fields and fields of other types
+  // give none. The whole array must lie in the file: its size is checked in 64 bits before
+  // anything is allocated, and an array that runs past the end is a read error.
+  std::vector<std::uint32_t> Values(std::uint16_t tag, std::uint64_t limit) const {
+    const Entry* entry = Find(tag);
+    const unsigned size = entry ? TypeSize(entry->type) : 0;
+    if (size == 0) return {};
+    const std::uint64_t bytes = std::uint64_t{entry->count} * size;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(entry->count, limit));
+    std::span<const std::uint8_t> raw(entry->value, static_cast<std::size_t>(std::min<std::uint64_t>(bytes, 4)));
+    if (bytes > 4) {
+      const std::uint64_t at = base_ + Raw32(*entry);
+      if (at > stream_.Size() || bytes > stream_.Size() - at) throw EReadError();
+      stream_.Seek(at);
+      raw = stream_.ReadView(count * size);
+    }
+    if (count == 0) return {};
+    std::vector<std::uint32_t> values(count);
+    switch (size) {
+      case 1:
+        std::copy_n(raw.data(), count, values.begin());
+        break;
+      case 2: {
+        std::vector<std::uint16_t> words(count);
+        std::memcpy(words.data(), raw.data(), 2 * count);
+        ToNative(words.data(), count, order_);
+        std::copy(words.begin(), words.end(), values.begin());
+        break;
+      }
+      default:
+        std::memcpy(values.data(), raw.data(), 4 * count);
+        ToNative(values.data(), count, order_);
+        break;
+    }
+    return values;
+  }
+
+  // How many values the field holds; 0 when it is absent.
+  std::uint32_t Count(std::uint16_t tag) const {
+    const Entry* entry = Find(tag);
+    return entry ? entry->count : 0;
+  }
+
+  ByteOrder Order() const { return order_; }
+  std::uint64_t Base() const { return base_; }
+  TPictureStream& Stream() const { return stream_; }
+
+ private:
+  std::uint32_t Raw32(const Entry& entry) const {
+    std::uint32_t value;
+    std::memcpy(&value, entry.value, 4);
+    ToNative(&value, 1, order_);
+    return value;
+  }
+
+  TPictureStream& stream_;
+  std::uint64_t base_;
+  ByteOrder order_;
+  std::vector<Entry> entries_;
+};
+
+// The header: the byte order ("MM" is big-endian, anything else little-endian), the version,
+// which must be 42, and where the first directory lies.
+Directory ReadHeader(TPictureStream& stream) {
+  const std::uint64_t base = stream.Position();
+  std::uint8_t header[8];
+  stream.ReadExact(header);
+  const ByteOrder order = header[0] == 'M' && header[1] == 'M' ? ByteOrder::BigEndian : ByteOrder::LittleEndian;
+  std::uint16_t version;
+  std::uint32_t firstDirectory;
+  std::memcpy(&version, header + 2, 2);
+  std::memcpy(&firstDirectory, header + 4, 4);
+  ToNative(&version, 1, order);
+  if (order != kNativeOrder) firstDirectory = SwapLong(firstDirectory);
+  if (version != 42) throw Exception(kInvalidFile);
+  Directory directory(stream, base, order);
+  directory.Read(firstDirectory);
+  return directory;
+}
+
+// What the fields say about the image, with the defaults of absent fields.
+struct Image {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t compression = kNone;
+  std::uint32_t photometric = kWhiteIsZero;
+  std::uint32_t samplesPerPixel = 1;
+  std::uint32_t bitsPerSample = 1;
+  std::uint32_t extraSamples = 0;
+  std::uint32_t predictor = 1;
+};
+
+Image ReadImage(const Directory& directory) {
+  Image image;
+  image.width = directory.Value(kImageWidth, 0);
+  image.height = directory.Value(kImageLength, 0);
+  if (image.width == 0 || image.height == 0) throw Exception(kInvalidFile);
+  image.compression = directory.Value(kCompression, kNone);
+  if (image.compression != kNone && image.compression != kLzw && image.compression != kPackBits)
+    throw Exception(kUnknownCompression);
+  image.photometric = directory.Value(kPhotometric, kWhiteIsZero);
+  image.samplesPerPixel = directory.Value(kSamplesPerPixel, 1);
+  // Extra samples (alpha and the like) are counted by the field's values; what each value says
+  // about its sample does not change where the colour samples are.
+  image.extraSamples = directory.Count(kExtraSamples);
+  image.predictor = directory.Value(kPredictor, 1);
+
+  if (directory.Find(kTileWidth) || directory.Find(kTileOffsets)) NotSupported("tiled images are");
+  if (directory.Value(kPlanarConfiguration, 1) == kSeparatePlanes && image.samplesPerPixel > 1)
+    NotSupported("images with separate sample planes (PlanarConfiguration 2) are");
+  // Bytes whose bits run from the least significant one would turn into noise.
+  if (directory.Value(kFillOrder, 1) == kLowBitFirst) NotSupported("reversed bit order (FillOrder 2) is");
+
+  // One depth for every sample; a short list gives its first value to all.
+  const std::vector<std::uint32_t> bits = directory.Values(kBitsPerSample, image.samplesPerPixel);
+  if (!bits.empty()) image.bitsPerSample = bits[0];
+  if (std::any_of(bits.begin(), bits.end(), [&](std::uint32_t b) { return b != image.bitsPerSample; }))
+    NotSupported("samples of different sizes are");
+
+  CheckPictureSize(image.width, image.height);
+  return image;
+}
+
+// The raster a picture becomes and how each row of samples gets there.
+struct Format {
+  PixelLayout layout = PixelLayout::Bgr24;
+  RowConverter convert = nullptr;  // none: rows are copied as they are
+  Differencing undoDifferencing = nullptr;
+  std::vector<Color> palette;
+};
+
+std::string Depth(std::uint32_t bits) { return std::to_string(bits) + "-bit "; }
+
+// Grey levels of a one-sample picture: entry i of a BlackIsZero picture is i steps of grey
+// (255 for 1 bit, 16 for 4 bits, 1 for 8 bits), a WhiteIsZero picture runs the other way.
+std::vector<Color> GreyPalette(unsigned bits, bool whiteIsZero) {
+  const unsigned entries = 1u << bits;
+  const unsigned step = bits == 1 ? 255 : 256 / entries;
+  std::vector<Color> palette(entries);
+  for (unsigned i = 0; i < entries; ++i) {
+    const auto level = static_cast<std::uint8_t>(i * step);
+    palette[whiteIsZero ? entries - 1 - i : i] = {level, level, level};
+  }
+  return palette;
+}
+
+// The colour map: all red values, then all green, then all blue, 16 bits each; an entry takes
+// the most significant 8 bits of each. Entries the map does not hold are black.
+std::vector<Color> ColorMapPalette(const Directory& directory, unsigned bits) {
+  const std::size_t entries = std::size_t{1} << bits;
+  const std::vector<std::uint32_t> map = directory.Values(kColorMap, 3 * entries);
+  if (map.empty()) throw Exception(kInvalidFile);
+  std::vector<Color> palette(entries);
+  for (std::size_t i = 0; i + 2 * entries < map.size(); ++i)
+    palette[i] = {static_cast<std::uint8_t>(map[i] >> 8 & 0xFF), static_cast<std::uint8_t>(map[entries + i] >> 8 & 0xFF),
+                  static_cast<std::uint8_t>(map[2 * entries + i] >> 8 & 0xFF)};
+  return palette;
+}
+
+template <ByteOrder Order>
+Format ChooseFormat(const Image& image, const Directory& directory) {
+  const std::uint32_t bits = image.bitsPerSample;
+  const std::uint32_t colourSamples =
+      image.extraSamples < image.samplesPerPixel ? image.samplesPerPixel - image.extraSamples : 0;
+  const auto colourCount = [&](const char* kind) {
+    NotSupported(std::string(kind) + " images with " + std::to_string(image.samplesPerPixel) +
+                 " samples per pixel (" + std::to_string(image.extraSamples) + " of them extra) are");
+  };
+  Format format;
+  switch (image.photometric) {
+    case kWhiteIsZero:
+    case kBlackIsZero:
+    case kPalette: {
+      const bool palette = image.photometric == kPalette;
+      const char* kind = palette ? "palette" : "grey";
+      if (colourSamples != 1 || image.extraSamples != 0) colourCount(kind);
+      if (bits != 1 && bits != 4 && bits != 8 && (bits != 16 || palette)) NotSupported(Depth(bits) + kind + " images are");
+      format.layout = bits == 1 ? PixelLayout::Indexed1 : bits == 4 ? PixelLayout::Indexed4 : PixelLayout::Indexed8;
+      if (bits == 16) format.convert = ConvertGray16To8<Order>;
+      format.palette = palette ? ColorMapPalette(directory, bits)
+                               : GreyPalette(std::min(bits, 8u), image.photometric == kWhiteIsZero);
+      break;
+    }
+    case kRgb:
+      // Three colour samples, with at most one extra sample kept as alpha; four samples without
+      // a description of the fourth are read the same way.
+      if (!(colourSamples == 3 && image.extraSamples <= 1) && !(colourSamples == 4 && image.extraSamples == 0))
+        colourCount("RGB");
+      if (bits != 8 && bits != 16) NotSupported(Depth(bits) + "RGB images are");
+      if (image.samplesPerPixel == 3) {
+        format.layout = PixelLayout::Bgr24;
+        format.convert = ConvertRgb<Order>;
+      } else {
+        format.layout = PixelLayout::Bgrx32;
+        format.convert = ConvertRgba<Order>;
+      }
+      break;
+    case kSeparated:
+      if (colourSamples != 4 || image.extraSamples != 0) colourCount("CMYK");
+      if (bits != 8 && bits != 16) NotSupported(Depth(bits) + "CMYK images are");
+      format.convert = ConvertCmyk<Order>;
+      break;
+    case kCieLab:
+      if (colourSamples != 3 || image.extraSamples != 0) colourCount("CIE L*a*b*");
+      if (bits != 8) NotSupported(Depth(bits) + "CIE L*a*b* images are");
+      format.convert = ConvertCieLab;
+      break;
+    case kYCbCr:
+      NotSupported("YCbCr images are");
+    default:
+      NotSupported("photometric interpretation " + std::to_string(image.photometric) + " is");
+  }
+
+  if (image.predictor == kHorizontalDifferencing) {
+    // The samples per pixel are 1, 3 or 4 here.
+    if (bits == 8) {
+      format.undoDifferencing = image.samplesPerPixel == 3   ? UndoDifferencing3
+                                : image.samplesPerPixel == 4 ? UndoDifferencing4
+                                                             : UndoDifferencing1;
+    } else if (bits == 16) {
+      format.undoDifferencing = image.samplesPerPixel == 3   ? UndoDifferencing16<Order, 3>
+                                : image.samplesPerPixel == 4 ? UndoDifferencing16<Order, 4>
+                                                             : UndoDifferencing16<Order, 1>;
+    } else {
+      NotSupported("horizontal differencing of " + Depth(bits) + "samples is");
+    }
+  }
+  return format;
+}
+
+// The most bytes `packed` compressed bytes can expand to. LZW codes are at least 9 bits; after
+// a clear code the first string is one byte and each further one at most one byte longer than
+// the longest before it, and never longer than the 4096-entry table. A PackBits pair of
+// bytes gives at most 128.
+std::uint64_t MostUnpackedBytes(std::uint32_t compression, std::uint64_t packed) {
+  if (compression == kPackBits) return 64 * packed;
+  const std::uint64_t codes = packed * 8 / 9;
+  return std::min(codes * (codes + 1) / 2, codes * 4096);
+}
+
+// Expands the strips into `bitmap`, whose rows are zero. A strip's rows are rows per strip
+// (entry s of the field, or its last entry), between 1 and the rows left; a file of one strip
+// holds the whole picture whatever the field says. Rows the data does not reach stay zero.
+void ReadStrips(const Directory& directory, const Image& image, const Format& format, TBitmap& bitmap) {
+  TPictureStream& stream = directory.Stream();
+  const std::uint32_t height = image.height;
+  const std::vector<std::uint32_t> offsets = directory.Values(kStripOffsets, height);
+  if (offsets.empty()) throw Exception(kInvalidFile);
+  const bool packed = image.compression != kNone;
+  // Each strip holds one row at least, so no more strips than rows are ever read. Byte counts
+  // matter for compressed strips only; where there are fewer of them than offsets, the strips
+  // without one are not read.
+  std::vector<std::uint32_t> byteCounts;
+  if (packed) {
+    byteCounts = directory.Values(kStripByteCounts, height);
+    if (byteCounts.empty()) throw Exception(kInvalidFile);
+  }
+  const std::size_t strips = packed ? std::min(offsets.size(), byteCounts.size()) : offsets.size();
+  std::vector<std::uint32_t> rowsPerStrip = directory.Values(kRowsPerStrip, height);
+  if (rowsPerStrip.empty() || offsets.size() == 1) rowsPerStrip = {height};
+
+  std::unique_ptr<TDecoder> decoder;
+  if (image.compression == kLzw) decoder = std::make_unique<TTIFFLZW>();
+  else if (image.compression == kPackBits) decoder = std::make_unique<TPackbitsRLE>();
+
+  // The format allows at most 4 samples of 16 bits: no overflow.
+  const std::size_t rowBytes = (std::size_t{image.width} * image.bitsPerSample * image.samplesPerPixel + 7) / 8;
+  const std::size_t samplesPerRow = std::size_t{image.width} * image.samplesPerPixel;
+  const std::size_t differencingCount = image.width - 1;
+  // Uncompressed rows are read in chunks of whole rows; compressed strips are expanded whole
+  // into a buffer sized for the largest one. Neither is allocated more than once.
+  const std::size_t chunkRows = std::clamp<std::size_t>(kReadChunkBytes / rowBytes, 1, height);
+  std::unique_ptr<std::uint8_t[]> buffer;
+  std::size_t capacity = 0;
+  const auto reserve = [&](std::size_t size) {
+    if (size > capacity) {
+      buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+      capacity = size;
+    }
+    return buffer.get();
+  };
+
+  const auto putRow = [&](std::uint8_t* samples, std::uint32_t row) {
+    if (format.undoDifferencing) format.undoDifferencing(samples, differencingCount);
+    std::uint8_t* target = bitmap.ScanLine(static_cast<int>(row)).data();
+    if (format.convert) format.convert(samples, target, image.bitsPerSample, samplesPerRow);
+    else std::memcpy(target, samples, rowBytes);
+  };
+
+  std::uint32_t row = 0;
+  for (std::size_t s = 0; s < strips && row < height; ++s) {
+    const std::uint32_t declared = rowsPerStrip[std::min(s, rowsPerStrip.size() - 1)];
+    const std::uint32_t rows = std::clamp<std::uint32_t>(declared, 1, height - row);
+    stream.Seek(directory.Base() + offsets[s]);
+    if (!packed) {
+      std::uint8_t* chunk = reserve(chunkRows * rowBytes);
+      for (std::uint32_t r = 0; r < rows;) {
+        const std::size_t wanted = std::min<std::size_t>(chunkRows, rows - r) * rowBytes;
+        const std::size_t got = stream.Read({chunk, wanted});
+        // A row the data reaches only in part is completed with zeros.
+        const std::size_t reached = (got + rowBytes - 1) / rowBytes;
+        std::memset(chunk + got, 0, reached * rowBytes - got);
+        for (std::size_t k = 0; k < reached; ++k, ++r) putRow(chunk + k * rowBytes, row + r);
+        if (got < wanted) break;
+      }
+    } else {
+      const std::span<const std::uint8_t> data = stream.ReadView(byteCounts[s]);
+      // Rows beyond what the data could possibly expand to are not decoded: a small file that
+      // claims huge strips costs neither the memory nor the time.
+      const std::uint64_t reachable = (MostUnpackedBytes(image.compression, data.size()) + rowBytes - 1) / rowBytes;
+      const auto decodedRows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows, reachable));
+      const std::size_t size = std::size_t{decodedRows} * rowBytes;
+      if (size > 0) {
+        std::uint8_t* strip = reserve(size);
+        // The decompressors do not say how far the data went: what it does not reach is zero.
+        std::memset(strip, 0, size);
+        const std::uint8_t* source = data.data();
+        decoder->Decode(source, strip, data.size(), size);
+        for (std::uint32_t r = 0; r < decodedRows; ++r) putRow(strip + std::size_t{r} * rowBytes, row + r);
+      }
+    }
+    row += rows;
+  }
+}
+
+}  // namespace
+
+const TGraphicClass& TTIFFGraphic::Class() {
+  static const TGraphicClass kind = TGraphicClass::Of<TTIFFGraphic>("TTIFFGraphic", TBitmap::Class());
+  return kind;
+}
+
+void TTIFFGraphic::ReadPictureStream(TPictureStream& stream) {
+  const Directory directory = ReadHeader(stream);
+  const Image image = ReadImage(directory);
+  const Format format = directory.Order() == ByteOrder::BigEndian ? ChooseFormat<ByteOrder::BigEndian>(image, directory)
+                                                                  : ChooseFormat<ByteOrder::LittleEndian>(image, directory);
+
+  TBitmap result;
+  result.SetPixelLayout(format.layout);
+  result.SetPalette(format.palette);
+  result.SetSize(static_cast<int>(image.width), static_cast<int>(image.height));
+  ReadStrips(directory, image, format, result);
+  SwapRaster(result);
+}
