@@ -1,6 +1,7 @@
 #include "imaging/Decompressors.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "base/Exception.h"
@@ -20,13 +21,19 @@ struct Registers {
 struct TiffFlavour {
   static constexpr const char* kInvalid = "TIF LZW: invalid opcode.";
 
-  // Codes come most significant bit first: a new byte goes in below the bits already held,
-  // a code is taken from the top.
-  static void Add(std::uint32_t& buffer, unsigned count, std::uint8_t byte) {
-    buffer |= std::uint32_t{byte} << (24 - count);
+  // Codes come most significant bit first: new bytes go in below the bits already held, a
+  // code is taken from the top.
+  static void Add(std::uint64_t& buffer, unsigned count, std::uint8_t byte) {
+    buffer |= std::uint64_t{byte} << (56 - count);
   }
-  static unsigned Take(std::uint32_t& buffer, unsigned codeSize) {
-    const unsigned code = buffer >> (32 - codeSize);
+  static void AddWord(std::uint64_t& buffer, unsigned count, const std::uint8_t* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    buffer |= word >> count;
+  }
+  static unsigned Take(std::uint64_t& buffer, unsigned codeSize) {
+    const auto code = static_cast<unsigned>(buffer >> (64 - codeSize));
     buffer <<= codeSize;
     return code;
   }
@@ -44,13 +51,19 @@ struct TiffFlavour {
 struct GifFlavour {
   static constexpr const char* kInvalid = "GIF LZW: invalid opcode.";
 
-  // Codes come least significant bit first: a new byte goes in above the bits already held,
-  // a code is taken from the bottom.
-  static void Add(std::uint32_t& buffer, unsigned count, std::uint8_t byte) {
-    buffer |= std::uint32_t{byte} << count;
+  // Codes come least significant bit first: new bytes go in above the bits already held, a
+  // code is taken from the bottom.
+  static void Add(std::uint64_t& buffer, unsigned count, std::uint8_t byte) {
+    buffer |= std::uint64_t{byte} << count;
   }
-  static unsigned Take(std::uint32_t& buffer, unsigned codeSize) {
-    const unsigned code = buffer & ((1u << codeSize) - 1);
+  static void AddWord(std::uint64_t& buffer, unsigned count, const std::uint8_t* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    buffer |= word << count;
+  }
+  static unsigned Take(std::uint64_t& buffer, unsigned codeSize) {
+    const auto code = static_cast<unsigned>(buffer & ((1u << codeSize) - 1));
     buffer >>= codeSize;
     return code;
   }
@@ -68,12 +81,13 @@ Registers Reset(const TLZWState& s, unsigned initialCodeSize) {
   return {initialCodeSize, (1u << initialCodeSize) - 1, s.clearCode + 2};
 }
 
-// Copies a string of `length` bytes that ends at the stack's end. Strings are short; while the
-// output has room, whole 8-byte words are copied. The bytes copied past the string come from
-// the stack's slack, which is never written and stays zero, so the output past the decoded
-// bytes stays as zero as the caller made it, until the next strings overwrite it.
-inline void CopyString(std::uint8_t* target, const std::uint8_t* string, std::size_t length, std::size_t room) {
-  if (room >= length + TLZWState::kStackSlack) {
+// Copies `length` bytes that lie `distance` bytes before `target` (distance >= length). Strings
+// are short: while they are 8 bytes away or more and the output has room, whole 8-byte words
+// are copied, the last one running a little past the string, into bytes the next strings
+// overwrite.
+inline void CopyString(std::uint8_t* target, const std::uint8_t* string, std::size_t length,
+                       std::size_t distance, std::size_t room) {
+  if (distance >= 8 && room >= length + 7) {
     for (std::size_t i = 0; i < length; i += 8) std::memcpy(target + i, string + i, 8);
   } else {
     std::memcpy(target, string, std::min(length, room));
@@ -81,83 +95,82 @@ inline void CopyString(std::uint8_t* target, const std::uint8_t* string, std::si
 }
 
 // One LZW block into `out`. Each code names a string: a root byte, or an earlier string plus
-// one byte. A string is unwound from its last byte to its first onto the stack, which is
-// filled from its end down, so that the finished string lies in order and is copied out at
-// once. The table never grows past 4096 entries: a full table is used as it stands until the
-// next clear code.
+// one byte. That earlier string is the one the code before wrote, and the byte is the first of
+// the string that followed it, so every entry lies whole in the output already written: the
+// table keeps where and how long, and a code is a copy from there. The table never grows past
+// 4096 entries: a full table is used as it stands until the next clear code.
 template <class Flavour>
 void DecodeLzw(TLZWState& s, unsigned initialCodeSize, const std::uint8_t* in, std::size_t packedSize,
                std::uint8_t* out, std::size_t unpackedSize) {
-  s.endCode = s.clearCode + 1;
-  for (unsigned i = 0; i < s.clearCode; ++i) {
-    s.prefix[i] = TLZWState::kNoCode;
-    s.suffix[i] = static_cast<std::uint8_t>(i);
-  }
+  // Offsets are 32 bits; no picture within the size limit has a strip or image that long.
+  unpackedSize = std::min<std::size_t>(unpackedSize, UINT32_MAX);
   Registers r = Reset(s, initialCodeSize);
-  unsigned oldCode = TLZWState::kNoCode;
-  std::uint8_t firstByte = 0;
-
-  std::uint16_t* const prefix = s.prefix.data();
-  std::uint8_t* const suffix = s.suffix.data();
-  std::uint8_t* const stackEnd = s.stack.data() + TLZWState::kTableSize;
-  const unsigned clearCode = s.clearCode, endCode = s.endCode;
+  const unsigned clearCode = s.clearCode, endCode = clearCode + 1;
+  std::uint32_t* const offset = s.offset.data();
+  std::uint16_t* const length = s.length.data();
   std::uint8_t* target = out;
   std::uint8_t* const targetEnd = out + unpackedSize;
-  std::uint32_t buffer = 0;
+  bool old = false;              // a string was written since the last clear
+  std::size_t oldOffset = 0, oldLength = 0;
+  // Bits are taken in by whole words while 8 bytes are left: as many whole bytes as fit, the
+  // bits of the next byte coming along too, at the place where that byte will go in again.
+  std::uint64_t buffer = 0;
   unsigned count = 0;
-  for (const std::uint8_t* const inEnd = in + packedSize; in != inEnd; ++in) {
-    Flavour::Add(buffer, count, *in);
-    count += 8;
-    while (count >= r.codeSize) {
-      unsigned code = Flavour::Take(buffer, r.codeSize);
+  const std::uint8_t* const inEnd = in + packedSize;
+  for (;;) {
+    if (count < r.codeSize) {
+      if (inEnd - in >= 8) {
+        Flavour::AddWord(buffer, count, in);
+        const unsigned bytes = (63 - count) >> 3;
+        in += bytes;
+        count += bytes * 8;
+      } else {
+        for (; count <= 56 && in != inEnd; ++in, count += 8) Flavour::Add(buffer, count, *in);
+        if (count < r.codeSize) break;
+      }
+    }
+    {
+      const unsigned code = Flavour::Take(buffer, r.codeSize);
       count -= r.codeSize;
       if (code == endCode || target == targetEnd) goto done;
       if (code == clearCode) {
         r = Reset(s, initialCodeSize);
-        oldCode = TLZWState::kNoCode;
+        old = false;
         continue;
       }
       // A code may name the entry about to be made, never one beyond; with no string before
       // it, not even that one.
-      if (code > r.freeCode || (code == r.freeCode && oldCode == TLZWState::kNoCode))
-        throw Exception(Flavour::kInvalid);
-      if (oldCode == TLZWState::kNoCode) {
-        firstByte = suffix[code];
-        *target++ = firstByte;
-        oldCode = code;
-        continue;
+      if (code > r.freeCode || (code == r.freeCode && !old)) throw Exception(Flavour::kInvalid);
+      const auto position = static_cast<std::size_t>(target - out);
+      const auto room = static_cast<std::size_t>(targetEnd - target);
+      std::size_t written;
+      if (code < clearCode) {
+        *target = static_cast<std::uint8_t>(code);
+        written = 1;
+      } else if (code < r.freeCode) {
+        const std::size_t n = length[code];
+        CopyString(target, out + offset[code], n, position - offset[code], room);
+        written = std::min(n, room);
+      } else {
+        // The string not yet in the table: the previous one followed by its own first byte.
+        CopyString(target, out + oldOffset, oldLength, oldLength, room);
+        if (room > oldLength) target[oldLength] = out[oldOffset];
+        written = std::min(oldLength + 1, room);
       }
-      const unsigned incoming = code;
-      std::uint8_t* top = stackEnd;
-      if (code == r.freeCode) {
-        // The string not yet in the table: the previous string followed by its own first byte.
-        *--top = firstByte;
-        code = oldCode;
-      }
-      while (code > clearCode) {
-        *--top = suffix[code];
-        code = prefix[code];
-      }
-      firstByte = suffix[code];
-      *--top = firstByte;
-      if (r.freeCode < TLZWState::kTableSize) {
-        prefix[r.freeCode] = static_cast<std::uint16_t>(oldCode);
-        suffix[r.freeCode] = firstByte;
+      if (old && r.freeCode < TLZWState::kTableSize) {
+        offset[r.freeCode] = static_cast<std::uint32_t>(oldOffset);
+        length[r.freeCode] = static_cast<std::uint16_t>(oldLength + 1);
         Flavour::Grow(r);
       }
-      oldCode = incoming;
-      const auto length = static_cast<std::size_t>(stackEnd - top);
-      const auto room = static_cast<std::size_t>(targetEnd - target);
-      CopyString(target, top, length, room);
-      target += std::min(length, room);
+      old = true;
+      oldOffset = position;
+      oldLength = written;
+      target += written;
     }
   }
 done:
-  s.codeSize = r.codeSize;
-  s.codeMask = r.codeMask;
-  s.freeCode = r.freeCode;
-  s.oldCode = oldCode;
-  s.firstByte = firstByte;
+  // What the data did not reach is zero, also where word copies ran past the last string.
+  std::memset(target, 0, static_cast<std::size_t>(targetEnd - target));
 }
 
 }  // namespace
@@ -204,6 +217,7 @@ void TPackbitsRLE::Decode(const std::uint8_t*& source, std::uint8_t* destination
       out += run;
     }
   }
+  std::memset(out, 0, static_cast<std::size_t>(outEnd - out));
 }
 
 std::size_t DecodeTargaRLE(std::span<const std::uint8_t> packed, std::span<std::uint8_t> row, unsigned pixelBits) {

@@ -7,8 +7,8 @@
 
 // Decompressors of the picture readers. Each expands one whole block of compressed bytes held
 // in memory (a TIFF strip, the joined data of a GIF image) into a buffer the caller sized for
-// the plain bytes. Output never goes past that size; data that ends early leaves the rest of
-// the buffer as it was, so readers hand in zero-filled buffers.
+// the plain bytes. Output never goes past that size, and what the data does not reach, when it
+// ends early, is zero.
 
 class TDecoder {
  public:
@@ -20,26 +20,16 @@ class TDecoder {
                       std::size_t unpackedSize) = 0;
 };
 
-// The tables and registers one LZW decoding works with. Both LZW decoders keep one inside the
-// object: a decoding costs no allocation, and strings are unwound through a stack, never by
-// recursion.
+// The table one LZW decoding works with. Both LZW decoders keep one inside the object: a
+// decoding costs no allocation. Every string a code names has been written to the output
+// before, so an entry is where it was written and how long it is: a code is one copy.
 struct TLZWState {
   static constexpr unsigned kTableSize = 4096;
   static constexpr unsigned kNoCode = kTableSize;
-  // Strings are copied out of the stack in whole words; the stack ends with zero bytes for
-  // that, never written.
-  static constexpr unsigned kStackSlack = 8;
 
-  unsigned codeSize = 0;
-  unsigned codeMask = 0;
-  unsigned freeCode = 0;
-  unsigned oldCode = kNoCode;
-  std::uint8_t firstByte = 0;
   unsigned clearCode = 0;
-  unsigned endCode = 0;
-  std::array<std::uint16_t, kTableSize> prefix{};
-  std::array<std::uint8_t, kTableSize> suffix{};
-  std::array<std::uint8_t, kTableSize + kStackSlack> stack{};
+  std::array<std::uint32_t, kTableSize> offset{};
+  std::array<std::uint16_t, kTableSize> length{};
 };
 
 // TIFF compression 5: codes most significant bit first, 256 roots, 9 to 12 bits with the

@@ -471,8 +471,7 @@ void ReadStrips(const Directory& directory, const Image& image, const Format& fo
       const std::size_t size = std::size_t{decodedRows} * rowBytes;
       if (size > 0) {
         std::uint8_t* strip = reserve(size);
-        // The decompressors do not say how far the data went: what it does not reach is zero.
-        std::memset(strip, 0, size);
+        // What the data does not reach, the decompressor makes zero.
         const std::uint8_t* source = data.data();
         decoder->Decode(source, strip, data.size(), size);
         for (std::uint32_t r = 0; r < decodedRows; ++r) putRow(strip + std::size_t{r} * rowBytes, row + r);
