@@ -12,6 +12,10 @@ std::string RetirerSeparateurFinal(const std::string& chemin) {
   return chemin;
 }
 
+std::string Lecteur(const std::string& chemin) {
+  return kLecteurs && chemin.size() >= 2 && chemin[1] == ':' ? chemin.substr(0, 2) : std::string();
+}
+
 std::string NomFichier(const std::string& chemin) {
   const auto fin = chemin.rfind(kSeparateur);
   return fin == std::string::npos ? chemin : chemin.substr(fin + 1);

@@ -2,13 +2,22 @@
 
 #include <string>
 
-// Paths are 8-bit byte strings; the folder separator is the platform's.
+// Paths are 8-bit byte strings; the folder separator is the platform's. Windows paths may
+// begin with a drive ("D:").
+#if defined(_WIN32)
+inline constexpr char kSeparateur = '\\';
+inline constexpr bool kLecteurs = true;
+#else
 inline constexpr char kSeparateur = '/';
+inline constexpr bool kLecteurs = false;
+#endif
 
 // The path with one separator at its end (an empty path becomes a lone separator).
 std::string AjouterSeparateurFinal(const std::string& chemin);
 // The path without the separator at its end, if it has one.
 std::string RetirerSeparateurFinal(const std::string& chemin);
+// The drive at the start of a path ("D:"), empty when it has none or the platform has no drives.
+std::string Lecteur(const std::string& chemin);
 // The last part of the path, after its last separator.
 std::string NomFichier(const std::string& chemin);
 
