@@ -54,6 +54,19 @@ TEST(CompacterChemin, ReplacesLeadingFoldersOneByOne) {
             "averyveryverylongname.jpg");
 }
 
+// Windows paths begin with a drive: it stays in front of the folders until they have all
+// given way, then goes with the root.
+TEST(CompacterChemin, KeepsTheDriveUntilEveryFolderHasGone) {
+  if (!kLecteurs) GTEST_SKIP() << "paths have no drive here";
+  const std::string chemin = "C:\\Users\\me\\Pictures\\";  // 21 characters, 126 pixels
+  EXPECT_EQ(CompacterChemin(chemin, 126, SixPixels), chemin);
+  EXPECT_EQ(CompacterChemin(chemin, 125, SixPixels), "C:\\...\\me\\Pictures\\");
+  EXPECT_EQ(CompacterChemin(chemin, 100, SixPixels), "C:\\...\\Pictures\\");
+  EXPECT_EQ(CompacterChemin(chemin, 50, SixPixels), "C:\\...\\");
+  EXPECT_EQ(CompacterChemin(chemin, 30, SixPixels), "...\\");
+  EXPECT_EQ(TexteBoutonDossier("D:\\", 185, SixPixels), "D:");
+}
+
 TEST(TexteBoutonDossier, FitsTheButtonLessFivePixelsWithoutTrailingSeparator) {
   EXPECT_EQ(TexteBoutonDossier(Natif("/home/me/Pictures/"), 113, SixPixels), Natif("/home/me/Pictures"));
   EXPECT_EQ(TexteBoutonDossier(Natif("/home/me/Pictures/"), 112, SixPixels), Natif("/.../me/Pictures"));
@@ -103,6 +116,17 @@ TEST_F(Scan, RootWithOrWithoutSeparatorGivesTheSamePaths) {
   etat.RepertoireRacine = Natif("/");
   moteur.ScannerArborescence(false);
   EXPECT_EQ(etat.Catalogue.front(), Natif("/top.png"));
+}
+
+TEST_F(Scan, ADriveRootGivesNoDoubledSeparator) {
+  if (!kLecteurs) GTEST_SKIP() << "paths have no drive here";
+  fichiers.ajouter("D:\\", "a.jpg");
+  fichiers.ajouter("D:\\", "Sub/");
+  fichiers.ajouter("D:\\Sub\\", "b.png");
+  etat.RepertoireRacine = "D:\\";
+  moteur.ScannerArborescence(false);
+  EXPECT_EQ(etat.Catalogue, (std::vector<std::string>{"D:\\a.jpg", "D:\\Sub\\b.png"}));
+  EXPECT_EQ(vue.textes[Controle::BtnParcourir], "D:");
 }
 
 TEST_F(Scan, AnEmptyOrMissingRootShowsTheNoPicturesLabelAndIsStoredAllTheSame) {
