@@ -41,6 +41,7 @@ ExternalProject_Add(zlib_windows
   COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/libzlibstatic.a ${deps_prefix}/lib/
   COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/zconf.h <SOURCE_DIR>/zlib.h ${deps_prefix}/include/
   BUILD_BYPRODUCTS ${deps_prefix}/lib/libzlibstatic.a
+  LOG_CONFIGURE ON LOG_BUILD ON LOG_INSTALL ON LOG_OUTPUT_ON_FAILURE ON
   EXCLUDE_FROM_ALL ON)
 add_library(ZLIB::ZLIB STATIC IMPORTED GLOBAL)
 set_target_properties(ZLIB::ZLIB PROPERTIES
@@ -55,6 +56,7 @@ ExternalProject_Add(jpeg_windows
   CMAKE_ARGS ${deps_args} -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF
              -DWITH_JPEG8=OFF -DWITH_SIMD=$<BOOL:${VERRELUNE_NASM}>
   BUILD_BYPRODUCTS ${deps_prefix}/lib/libjpeg.a
+  LOG_CONFIGURE ON LOG_BUILD ON LOG_INSTALL ON LOG_OUTPUT_ON_FAILURE ON
   EXCLUDE_FROM_ALL ON)
 add_library(JPEG::JPEG STATIC IMPORTED GLOBAL)
 set_target_properties(JPEG::JPEG PROPERTIES

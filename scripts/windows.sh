@@ -44,6 +44,42 @@ verrelune_windows_sources() {
   done
 }
 
+# Cross-builds the Windows program (x86_64 with its suites, i686 alone) and runs the suites and
+# the program under wine on a virtual display, in a fresh prefix under SCRATCH. When the tools
+# cannot be installed or wine cannot start here, says so in one line and succeeds; once wine
+# runs, a failing suite fails.
+verrelune_windows_test() {
+  local scratch=$1 jobs=$2 racine
+  racine=$(pwd)
+  if ! verrelune_install_missing "${verrelune_packages_windows[@]}" >"$scratch/windows-packages.log" 2>&1; then
+    echo "Windows part skipped: mingw-w64 and wine cannot be installed here ($(tail -n1 "$scratch/windows-packages.log"))"
+    return 0
+  fi
+  if ! verrelune_windows_sources "$racine/build-windows-sources" >"$scratch/windows-sources.log" 2>&1; then
+    echo "Windows part skipped: Debian's zlib and libjpeg-turbo sources cannot be fetched ($(tail -n1 "$scratch/windows-sources.log"))"
+    return 0
+  fi
+  local commun=(-DCMAKE_BUILD_TYPE=Release -DVERRELUNE_WINDOWS_SOURCES="$racine/build-windows-sources")
+  cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${commun[@]}" \
+    -DVERRELUNE_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null || return 1
+  cmake --build build-windows -j"$jobs" || return 1
+  cmake -S . -B build-windows-i686 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake "${commun[@]}" \
+    -DVERRELUNE_TESTS=OFF >/dev/null || return 1
+  cmake --build build-windows-i686 -j"$jobs" --target verrelune || return 1
+
+  mkdir -p "$scratch/wine-home"
+  HOME="$scratch/wine-home" WINEPREFIX="$scratch/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      if ! timeout 600 wineboot -i >"$1/wineboot.log" 2>&1; then
+        echo "Windows part skipped: wine cannot start here ($(tail -n1 "$1/wineboot.log"))"
+        exit 0
+      fi
+      ctest --test-dir build-windows --output-on-failure -j"$2"
+      status=$?
+      wineserver -k 2>/dev/null
+      exit $status' windows "$scratch" "$jobs"
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ] && [ "${1:-}" = sources ]; then
   verrelune_windows_sources "${2:?folder}"
 fi

@@ -447,7 +447,7 @@ LRESULT FenetrePrincipale::message(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kMessageIconeTray: {
       const auto evenement = static_cast<std::uint32_t>(lParam);
-      differer([this, evenement] { form_->MessageIconeTray(evenement); });
+      if (form_) differer([this, evenement] { form_->MessageIconeTray(evenement); });
       return 0;
     }
     case kMessageDiffere:

@@ -31,6 +31,8 @@ class FenetrePrincipale : public MainView {
 
   // Connects the window's events to the logic; call once, before TForm1::FormCreate.
   void attacher(TForm1& form) { form_ = &form; }
+  // Before the logic goes: what the window still receives is no longer forwarded.
+  void detacher() { form_ = nullptr; }
   HWND handle() const { return fenetre_; }
   HFONT police() const { return police_; }
   HICON iconeTray() const { return icones_.tray; }

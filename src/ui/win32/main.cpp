@@ -77,5 +77,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     pompe.dispatch(message);
   }
   form.FormDestroy();
+  fenetre.detacher();
   return code;
 }
