@@ -2,10 +2,12 @@
 // the best time of each and their ratio (ours / theirs; below 1 means we are faster):
 //   - JPEG: TPicture::LoadPicture plus decoding, against libjpeg-turbo called directly with the
 //     same output (BGR, default DCT), at full size and at 1/8;
-//   - BMP: TPicture::LoadPicture against stb_image's stbi_load.
+//   - BMP: TPicture::LoadPicture against stb_image's stbi_load;
+//   - GIF: TPicture::LoadPicture against giflib (DGifOpenFileName, DGifSlurp) and stb_image;
+//   - Targa: TPicture::LoadPicture against stb_image.
 // Both sides read the file from disk in every run.
 //
-//   picture-bench [--jpeg DIR] [--bmp DIR] [--repeat N]
+//   picture-bench [--jpeg DIR] [--bmp DIR] [--gif DIR] [--tga DIR] [--repeat N]
 
 #include <algorithm>
 #include <chrono>
@@ -19,15 +21,19 @@
 #include <utility>
 #include <vector>
 
+#include <gif_lib.h>
 #include <jpeglib.h>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
+#define STBI_ONLY_GIF
+#define STBI_ONLY_TGA
 #include <stb/stb_image.h>
 
 #include "imaging/Bitmap.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Picture.h"
+#include "imaging/PictureReaders.h"
 
 namespace {
 
@@ -95,13 +101,25 @@ int OurJpeg(const std::string& path, TJPEGScale scale) {
   return jpeg.Bitmap().Width();
 }
 
-int OurBitmap(const std::string& path) {
+int OurPicture(const std::string& path) {
   TPicture picture;
   picture.LoadPicture(path);
   return picture.Width();
 }
 
-int StbBitmap(const std::string& path) {
+// All images of the file with their pixels, as giflib's one-call reading gives them.
+int GiflibSlurp(const std::string& path) {
+  int error = 0;
+  GifFileType* file = DGifOpenFileName(path.c_str(), &error);
+  if (!file) throw std::runtime_error(path + ": " + GifErrorString(error));
+  const bool read = DGifSlurp(file) == GIF_OK;
+  const int width = read ? file->SavedImages[0].ImageDesc.Width : 0;
+  DGifCloseFile(file, &error);
+  if (!read) throw std::runtime_error(path + ": giflib cannot read it");
+  return width;
+}
+
+int StbPicture(const std::string& path) {
   int width = 0, height = 0, channels = 0;
   stbi_uc* pixels = stbi_load(path.c_str(), &width, &height, &channels, 0);
   if (!pixels) throw std::runtime_error(path + ": " + stbi_failure_reason());
@@ -133,19 +151,22 @@ struct Totals {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string jpegFolder, bmpFolder;
+  std::string jpegFolder, bmpFolder, gifFolder, tgaFolder;
   int repeat = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
     if (arg == "--jpeg") jpegFolder = argv[i + 1];
     else if (arg == "--bmp") bmpFolder = argv[i + 1];
+    else if (arg == "--gif") gifFolder = argv[i + 1];
+    else if (arg == "--tga") tgaFolder = argv[i + 1];
     else if (arg == "--repeat") repeat = std::max(1, std::atoi(argv[i + 1]));
   }
-  if (jpegFolder.empty() && bmpFolder.empty()) {
-    std::fprintf(stderr, "usage: picture-bench [--jpeg DIR] [--bmp DIR] [--repeat N]\n");
+  if (jpegFolder.empty() && bmpFolder.empty() && gifFolder.empty() && tgaFolder.empty()) {
+    std::fprintf(stderr, "usage: picture-bench [--jpeg DIR] [--bmp DIR] [--gif DIR] [--tga DIR] [--repeat N]\n");
     return 2;
   }
   RegisterJpegFormats();
+  RegisterPictureReaders();
 
   if (!jpegFolder.empty()) {
     Totals full, eighth;
@@ -173,12 +194,42 @@ int main(int argc, char** argv) {
     for (const std::string& file : Files(bmpFolder, ".bmp")) {
       TPicture probe;
       probe.LoadPicture(file);
-      const auto [ours, theirs] = BestMilliseconds(repeat, [&] { OurBitmap(file); }, [&] { StbBitmap(file); });
+      const auto [ours, theirs] = BestMilliseconds(repeat, [&] { OurPicture(file); }, [&] { StbPicture(file); });
       bmp.Add(ours, theirs);
       std::printf("%-22s %5dx%-5d | %9.2f %9.2f %6.3f\n", std::filesystem::path(file).filename().c_str(),
                   probe.Width(), probe.Height(), ours, theirs, ours / theirs);
     }
     bmp.Print("BMP (ours vs stb_image)");
+  }
+  if (!gifFolder.empty()) {
+    Totals giflib, stb;
+    std::printf("\n%-30s %11s | %9s %9s %6s | %9s %6s\n", "GIF file", "size", "ours", "giflib", "ratio", "stb",
+                "ratio");
+    for (const std::string& file : Files(gifFolder, ".gif")) {
+      TPicture probe;
+      probe.LoadPicture(file);
+      const auto [ours, theirs] = BestMilliseconds(repeat, [&] { OurPicture(file); }, [&] { GiflibSlurp(file); });
+      const auto [ours2, stbTime] = BestMilliseconds(repeat, [&] { OurPicture(file); }, [&] { StbPicture(file); });
+      giflib.Add(ours, theirs);
+      stb.Add(ours2, stbTime);
+      std::printf("%-30s %5dx%-5d | %9.2f %9.2f %6.3f | %9.2f %6.3f\n", std::filesystem::path(file).filename().c_str(),
+                  probe.Width(), probe.Height(), ours, theirs, ours / theirs, stbTime, ours2 / stbTime);
+    }
+    giflib.Print("GIF (ours vs giflib DGifSlurp)");
+    stb.Print("GIF (ours vs stb_image)");
+  }
+  if (!tgaFolder.empty()) {
+    Totals tga;
+    std::printf("\n%-30s %11s | %9s %9s %6s\n", "Targa file", "size", "ours", "stb", "ratio");
+    for (const std::string& file : Files(tgaFolder, ".tga")) {
+      TPicture probe;
+      probe.LoadPicture(file);
+      const auto [ours, theirs] = BestMilliseconds(repeat, [&] { OurPicture(file); }, [&] { StbPicture(file); });
+      tga.Add(ours, theirs);
+      std::printf("%-30s %5dx%-5d | %9.2f %9.2f %6.3f\n", std::filesystem::path(file).filename().c_str(),
+                  probe.Width(), probe.Height(), ours, theirs, ours / theirs);
+    }
+    tga.Print("Targa (ours vs stb_image)");
   }
   return 0;
 }

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Makes the benchmark's input folders from the wallpapers of Debian's gnome-backgrounds package:
-#   bench/prepare-inputs.sh OUT      ->  OUT/jpg/*.jpg  OUT/bmp/*.bmp
+#   bench/prepare-inputs.sh OUT      ->  OUT/jpg/*.jpg  OUT/bmp/*.bmp  OUT/gif/*.gif  OUT/tga/*.tga
 # The package's .jpg files are taken as they are; its WebP wallpapers (the only raster format
 # of recent versions) are re-encoded as JPEG at full size, quality 90, 4:2:0. The BMP inputs are
-# 1920 x 1080 crops: six 24-bit and three 8-bit (palette, uncompressed) files.
-# Then: picture-bench --jpeg OUT/jpg --bmp OUT/bmp
+# 1920 x 1080 crops: six 24-bit and three 8-bit (palette, uncompressed) files. The GIF inputs are
+# 256-colour (dithered) crops at 1920 x 1080 and 3840 x 2160, plain and interlaced; the Targa
+# inputs are crops at the same sizes: 24- and 32-bit, uncompressed and run-length, and
+# colour-mapped (uncompressed and run-length).
+# Then: picture-bench --jpeg OUT/jpg --bmp OUT/bmp --gif OUT/gif --tga OUT/tga
 set -euo pipefail
 out=${1:?usage: prepare-inputs.sh OUT}
-mkdir -p "$out/jpg" "$out/bmp"
+mkdir -p "$out/jpg" "$out/bmp" "$out/gif" "$out/tga"
 shopt -s nullglob
 for f in /usr/share/backgrounds/gnome/*.jpg /usr/share/backgrounds/gnome/*.jpeg; do cp "$f" "$out/jpg/"; done
 for f in /usr/share/backgrounds/gnome/*.webp; do
@@ -21,4 +24,19 @@ for name in adwaita-l symbolic-d wood-d; do
   if [ -f "$out/jpg/$name.jpg" ]; then
     convert "$out/jpg/$name.jpg" "${crop[@]}" -colors 256 -type Palette -compress None "BMP3:$out/bmp/$name-8.bmp"
   fi
+done
+for name in adwaita-d pixels-l wood-l; do
+  [ -f "$out/jpg/$name.jpg" ] || continue
+  for geometry in 1920x1080 3840x2160; do
+    fit=(-resize "$geometry^" -gravity center -extent "$geometry")
+    base=$name-${geometry#*x}
+    convert "$out/jpg/$name.jpg" "${fit[@]}" -colors 256 "$out/gif/$base.gif"
+    convert "$out/gif/$base.gif" -interlace GIF "$out/gif/$base-interlaced.gif"
+    convert "$out/jpg/$name.jpg" "${fit[@]}" -type TrueColor "$out/tga/$base-24.tga"
+    convert "$out/jpg/$name.jpg" "${fit[@]}" -type TrueColor -compress RLE "$out/tga/$base-24-rle.tga"
+    convert "$out/jpg/$name.jpg" "${fit[@]}" -alpha set -type TrueColorAlpha "$out/tga/$base-32.tga"
+    convert "$out/jpg/$name.jpg" "${fit[@]}" -alpha set -type TrueColorAlpha -compress RLE "$out/tga/$base-32-rle.tga"
+    convert "$out/gif/$base.gif" -type Palette "$out/tga/$base-8.tga"
+    convert "$out/gif/$base.gif" -type Palette -compress RLE "$out/tga/$base-8-rle.tga"
+  done
 done

@@ -4,7 +4,7 @@
 #   fuzz/smoke.sh [BUILD_DIR] [SECONDS_PER_HARNESS]
 #
 # BUILD_DIR defaults to build-fuzz in the repository, SECONDS to 25. Seeds: fuzz/seeds/<harness>/
-# and, for the bitmap and PNG readers, the BMP and PNG suites in tests/data.
+# and, for the bitmap, PNG, GIF and Targa readers, their test files in tests/data.
 # New inputs go to a temporary folder, never into the seeds. Exits non-zero on any finding;
 # the input that caused it is kept in BUILD_DIR/artifacts/<harness>/.
 set -euo pipefail
@@ -45,4 +45,7 @@ run() {
 run bmp_fuzzer "$here/seeds/bmp" "$corpus/bmpsuite/g" "$corpus/bmpsuite/q" "$corpus/bmpsuite/b"
 run jpeg_fuzzer "$here/seeds/jpeg"
 run png_fuzzer "$here/seeds/png" "$corpus/pngsuite"
+run gif_fuzzer "$here/seeds/gif" "$corpus/gif"
+run tga_fuzzer "$here/seeds/tga" "$corpus/targa"
+run decompressor_fuzzer "$here/seeds/decompressors"
 exit $status

@@ -4,7 +4,7 @@
 verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev zlib1g-dev libxcb1-dev libxcb-randr0-dev
   fonts-dejavu-core fonts-liberation)
 verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils imagemagick dbus-daemon
-  clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev)
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev libgif-dev giflib-tools netpbm)
 
 verrelune_install_missing() {
   local missing=() package

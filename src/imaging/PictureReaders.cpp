@@ -23,9 +23,7 @@ void TUnsupportedGraphic::AssignTo(TBitmap& target) {
     return kind;                                                                           \
   }
 
-VERRELUNE_DEFINE_CLASS(TTargaGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TTIFFGraphic, TBitmap)
-VERRELUNE_DEFINE_CLASS(TGIFGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TSGIGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TPCXGraphic, TBitmap)
 VERRELUNE_DEFINE_CLASS(TAutodeskGraphic, TBitmap)

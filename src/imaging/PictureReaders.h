@@ -2,11 +2,14 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/FileFormats.h"
+#include "imaging/GIFGraphic.h"
 #include "imaging/Graphic.h"
+#include "imaging/TargaGraphic.h"
 
-// Reader kinds the registry names. The Targa, TIFF and GIF readers, whose files the catalogue
-// offers, are raster readers in the making: until they are written they refuse every file.
-// The others are formats the catalogue never offers; they refuse every file for good.
+// Reader kinds the registry names. The Targa and GIF readers have headers of their own; the
+// TIFF reader, whose files the catalogue offers, is a raster reader in the making: until it is
+// written it refuses every file. The others are formats the catalogue never offers; they
+// refuse every file for good.
 
 // Common body of the kinds that refuse every file.
 class TUnsupportedBitmap : public TBitmap {
@@ -21,9 +24,7 @@ class TUnsupportedBitmap : public TBitmap {
     VERRELUNE_GRAPHIC_CLASS_TYPE             \
   };
 
-VERRELUNE_UNSUPPORTED_BITMAP(TTargaGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TTIFFGraphic)
-VERRELUNE_UNSUPPORTED_BITMAP(TGIFGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TSGIGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TPCXGraphic)
 VERRELUNE_UNSUPPORTED_BITMAP(TAutodeskGraphic)

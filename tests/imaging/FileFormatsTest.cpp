@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestFiles.h"
@@ -9,6 +10,7 @@
 #include "imaging/JPEGImage.h"
 #include "imaging/Picture.h"
 #include "imaging/PictureReaders.h"
+#include "support/Paths.h"
 
 namespace {
 
@@ -166,6 +168,18 @@ TEST_F(LoadPictureTest, PicksTheReaderByExtension) {
     picture.LoadPicture(folder_.Write(c.name, bmp_));
     ASSERT_NE(picture.Graphic(), nullptr) << c.name;
     EXPECT_EQ(picture.Graphic()->ClassType().name, c.kind) << c.name;
+  }
+}
+
+TEST_F(LoadPictureTest, GifAndTargaFilesLoadThroughTheirReaders) {
+  for (const auto& [file, kind] : {std::pair<std::string, std::string_view>{"gif/bits-4.gif", "TGIFGraphic"},
+                                    {"targa/type2-24-top-down.tga", "TTargaGraphic"}}) {
+    TPicture picture(formats_);
+    picture.LoadPicture(testsupport::corpusDir() + "/" + file);
+    ASSERT_NE(picture.Graphic(), nullptr) << file;
+    EXPECT_EQ(picture.Graphic()->ClassType().name, kind);
+    EXPECT_EQ(picture.Width(), 23) << file;
+    EXPECT_EQ(picture.Height(), 17) << file;
   }
 }
 

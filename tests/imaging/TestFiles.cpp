@@ -6,6 +6,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "imaging/Bitmap.h"
+
 namespace imagingtest {
 
 TempFolder::TempFolder() {
@@ -52,6 +54,25 @@ std::vector<std::uint8_t> MakeBmp(std::int32_t width, std::int32_t height, unsig
   for (auto p : palette) b.U32(p);
   b.Raw(pixels);
   return b;
+}
+
+::testing::AssertionResult SamePixels(const TBitmap& bitmap, const std::uint8_t* rgb, int width, int height,
+                                      unsigned significantBits) {
+  if (bitmap.Width() != width || bitmap.Height() != height)
+    return ::testing::AssertionFailure() << "size " << bitmap.Width() << "x" << bitmap.Height() << " expected "
+                                         << width << "x" << height;
+  const unsigned drop = 8 - significantBits;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const Color got = bitmap.PixelColor(x, y);
+      const std::uint8_t* want = rgb + 3 * (static_cast<std::size_t>(y) * width + x);
+      if (got.red >> drop != want[0] >> drop || got.green >> drop != want[1] >> drop ||
+          got.blue >> drop != want[2] >> drop)
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << "," << y << ") is " << int(got.red) << "," << int(got.green) << ","
+               << int(got.blue) << " expected " << int(want[0]) << "," << int(want[1]) << "," << int(want[2]);
+    }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace imagingtest

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+class TBitmap;
 
 namespace imagingtest {
 
@@ -46,5 +50,11 @@ std::vector<std::uint8_t> MakeBmp(std::int32_t width, std::int32_t height, unsig
                                   unsigned compression, const std::vector<std::uint32_t>& palette,
                                   const std::vector<std::uint8_t>& pixels, std::uint32_t colorsUsed = 0,
                                   const std::vector<std::uint32_t>& masks = {});
+
+// Every pixel of `bitmap` against an RGB picture of the same size; the first difference. With
+// fewer than 8 significant bits only the top bits of each channel are compared (a reader that
+// widens 5-bit channels by another rule than the reference).
+::testing::AssertionResult SamePixels(const TBitmap& bitmap, const std::uint8_t* rgb, int width, int height,
+                                      unsigned significantBits = 8);
 
 }  // namespace imagingtest

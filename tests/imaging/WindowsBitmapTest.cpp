@@ -15,6 +15,7 @@
 
 using imagingtest::Bytes;
 using imagingtest::MakeBmp;
+using imagingtest::SamePixels;
 
 namespace {
 
@@ -34,23 +35,6 @@ std::string ErrorOf(const std::vector<std::uint8_t>& bytes) {
     return e.what();
   }
   return "";
-}
-
-// Every pixel of `bitmap` against an RGB picture of the same size; the first difference.
-::testing::AssertionResult SamePixels(const TBitmap& bitmap, const std::uint8_t* rgb, int width, int height) {
-  if (bitmap.Width() != width || bitmap.Height() != height)
-    return ::testing::AssertionFailure() << "size " << bitmap.Width() << "x" << bitmap.Height() << " expected "
-                                         << width << "x" << height;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const Color got = bitmap.PixelColor(x, y);
-      const std::uint8_t* want = rgb + 3 * (static_cast<std::size_t>(y) * width + x);
-      if (got.red != want[0] || got.green != want[1] || got.blue != want[2])
-        return ::testing::AssertionFailure()
-               << "pixel (" << x << "," << y << ") is " << int(got.red) << "," << int(got.green) << ","
-               << int(got.blue) << " expected " << int(want[0]) << "," << int(want[1]) << "," << int(want[2]);
-    }
-  return ::testing::AssertionSuccess();
 }
 
 struct StbPicture {

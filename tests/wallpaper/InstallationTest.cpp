@@ -342,18 +342,28 @@ TEST_F(Installation, NoBulkThumbnailsWhileTheWindowIsHidden) {
 
 namespace {
 
-TEST_F(Installation, APngPictureInstallsAndGetsItsThumbnail) {
-  const fs::path png = dossier_ / "pics/basn2c08.png";
-  fs::copy_file(testsupport::corpusDir() + "/pngsuite/basn2c08.png", png);
-  etat.Catalogue.push_back(png.string());
+TEST_F(Installation, PngGifAndTargaPicturesInstallAndGetTheirThumbnails) {
+  struct Cas {
+    const char* fichier;
+    int largeur;
+  };
   etat.VignettesFaites = "~";
-  moteur.InstallerWallpaper(0, true);
-  EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(png.string()));
-  TPicture relue(formats);
-  relue.LoadPicture(etat.FichierWallpaper);
-  EXPECT_EQ(relue.Width(), 32);
-  moteur.CreerVignette(0);
-  EXPECT_EQ(etat.VignettesFaites, "~0~");
+  int indice = 0;
+  for (const Cas& cas : {Cas{"pngsuite/basn2c08.png", 32}, Cas{"gif/interlaced.gif", 23},
+                         Cas{"targa/type10-24-bottom-up.tga", 23}}) {
+    SCOPED_TRACE(cas.fichier);
+    const fs::path image = dossier_ / "pics" / fs::path(cas.fichier).filename();
+    fs::copy_file(testsupport::corpusDir() + "/" + cas.fichier, image);
+    etat.Catalogue.push_back(image.string());
+    moteur.InstallerWallpaper(indice, true);
+    EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(image.string()));
+    TPicture relue(formats);
+    relue.LoadPicture(etat.FichierWallpaper);
+    EXPECT_EQ(relue.Width(), cas.largeur);
+    moteur.CreerVignette(indice);
+    EXPECT_NE(etat.VignettesFaites.find("~" + std::to_string(indice) + "~"), std::string::npos);
+    ++indice;
+  }
   EXPECT_TRUE(texte.textes.empty());
 }
 
