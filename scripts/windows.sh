@@ -28,13 +28,13 @@ verrelune_enable_debian_sources() {
 # Fetches the pinned source packages into DIR once and unpacks them, Debian's patches applied,
 # as DIR/zlib and DIR/libjpeg-turbo. Later builds need no network.
 verrelune_windows_sources() {
-  local dir=$1 spec name
+  local dir=$1 package name
   mkdir -p "$dir"
-  for spec in "${verrelune_windows_source_packages[@]}"; do
-    name=${spec%%=*}
+  for package in "${verrelune_windows_source_packages[@]}"; do
+    name=${package%%=*}
     [ -f "$dir/$name/CMakeLists.txt" ] && continue
     verrelune_enable_debian_sources || return 1
-    (cd "$dir" && apt-get source -qq --download-only "$spec" 2>&1 | grep -v unsandboxed) || true
+    (cd "$dir" && apt-get source -qq --download-only "$package" 2>&1 | grep -v unsandboxed) || true
     local dsc
     dsc=$(ls "$dir/${name}"_*.dsc 2>/dev/null | head -n1)
     [ -n "$dsc" ] || { echo "Could not fetch the $name sources" >&2; return 1; }

@@ -92,7 +92,9 @@ LRESULT CALLBACK Win32TimerFactory::WindowProc(HWND window, UINT message, WPARAM
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-Win32EventPump::Win32EventPump() : thread_(GetCurrentThreadId()) {}
+Win32EventPump::Win32EventPump() : reveil_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+Win32EventPump::~Win32EventPump() { CloseHandle(reveil_); }
 
 bool Win32EventPump::dispatch(MSG& message) {
   if (message.message == WM_QUIT) return false;
@@ -113,10 +115,10 @@ void Win32EventPump::processPendingEvents() {
 }
 
 void Win32EventPump::waitForEvents() {
-  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  MsgWaitForMultipleObjectsEx(1, &reveil_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   processPendingEvents();
 }
 
-void Win32EventPump::wakeUp() { PostThreadMessageA(thread_, WM_NULL, 0, 0); }
+void Win32EventPump::wakeUp() { SetEvent(reveil_); }
 
 }  // namespace platform::win32

@@ -65,6 +65,9 @@ class Win32TimerFactory : public TimerFactory {
 class Win32EventPump : public EventPump {
  public:
   Win32EventPump();
+  ~Win32EventPump() override;
+  Win32EventPump(const Win32EventPump&) = delete;
+  Win32EventPump& operator=(const Win32EventPump&) = delete;
   void processPendingEvents() override;
   void waitForEvents() override;
   void wakeUp() override;
@@ -75,7 +78,9 @@ class Win32EventPump : public EventPump {
   bool dispatch(MSG& message);
 
  private:
-  DWORD thread_;
+  // Set by wakeUp: it stays set until a wait takes it, so a wake-up that comes while a menu
+  // or a message box runs its own loop is not lost.
+  HANDLE reveil_;
   HWND dialog_ = nullptr;
 };
 
