@@ -180,6 +180,19 @@ TEST_F(Installation, AReducedPictureIsWrittenAt24BitsAtTheScreenSize) {
   EXPECT_EQ(entete[28], 24);
 }
 
+// A data folder named with letters beyond ASCII, as a user's folder often is.
+TEST_F(Installation, TheWallpaperFileGoesIntoAFolderWithAnAccentedName) {
+  etat.DossierDonnees = dossier_.string() + kSeparateur + "Fr\xc3\xa9" "d\xc3\xa9ric" + kSeparateur;
+  etat.FichierWallpaper = etat.DossierDonnees + "Verrelune.bmp";
+  image("a.bmp", 50, 40);
+  image("b.bmp", 60, 40);
+  moteur.InstallerWallpaper(1, true);
+  char signature[2] = {};
+  std::ifstream(etat.FichierWallpaper, std::ios::binary).read(signature, 2);
+  EXPECT_EQ(std::string(signature, 2), "BM");
+  EXPECT_EQ(valeur("WallPaperActuel"), platform::RegistryValue::ofText(etat.Catalogue[1]));
+}
+
 TEST_F(Installation, ASubFolderPictureHasItsFolderOnASecondLineOfTheHint) {
   image(testsupport::Natif("Holidays/2019/sea.bmp"), 50, 40);
   moteur.InstallerWallpaper(0, true);
