@@ -585,9 +585,7 @@ void FenetrePrincipale::mesurerElement(MEASUREITEMSTRUCT& mesure) {
       // Measured from its caption, as a plain entry is.
       HDC dc = GetDC(fenetre_);
       HGDIOBJ ancienne = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-      SIZE taille{};
-      const std::string& texte = textes_[Controle::MenuWallpaperComm];
-      GetTextExtentPoint32A(dc, texte.c_str(), static_cast<int>(texte.size()), &taille);
+      const SIZE taille = TailleTexte(dc, textes_[Controle::MenuWallpaperComm]);
       SelectObject(dc, ancienne);
       ReleaseDC(fenetre_, dc);
       mesure.itemWidth = static_cast<UINT>(taille.cx + 10);
@@ -645,7 +643,7 @@ void FenetrePrincipale::dessinerElement(DRAWITEMSTRUCT& dessin) {
       SetBkMode(dessin.hDC, TRANSPARENT);
       SetTextColor(dessin.hDC, GetSysColor(COLOR_MENUTEXT));
       const std::string& texte = textes_[Controle::MenuWallpaperComm];
-      DrawTextA(dessin.hDC, texte.c_str(), static_cast<int>(texte.size()), &zone, DT_SINGLELINE | DT_VCENTER);
+      DessinerTexte(dessin.hDC, texte, zone, DT_SINGLELINE | DT_VCENTER);
       SelectObject(dessin.hDC, ancienne);
       DeleteObject(soulignee);
       break;
@@ -681,7 +679,7 @@ void FenetrePrincipale::dessinerEntreeIcone(HDC dc, RECT zone, HICON icone, cons
   HGDIOBJ ancienne = SelectObject(dc, police);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(selectionnee ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
-  DrawTextA(dc, texte.c_str(), static_cast<int>(texte.size()), &zone, DT_SINGLELINE | DT_VCENTER);
+  DessinerTexte(dc, texte, zone, DT_SINGLELINE | DT_VCENTER);
   SelectObject(dc, ancienne);
   DeleteObject(police);
 }
@@ -704,7 +702,7 @@ void FenetrePrincipale::dessinerElementImage(HDC dc, RECT zone, int index, const
   const std::string nom = NomAffiche(chemin);
   const std::string sousDossier = SousDossier(chemin, form_ ? form_->RepertoireRacine : std::string());
   if (sousDossier.empty()) {
-    DrawTextA(dc, nom.c_str(), static_cast<int>(nom.size()), &zone, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+    DessinerTexte(dc, nom, zone, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
     return;
   }
   const int moitie = static_cast<int>(zone.bottom - zone.top) / 2;
@@ -713,8 +711,8 @@ void FenetrePrincipale::dessinerElementImage(HDC dc, RECT zone, int index, const
   RECT bas = zone;
   bas.top = zone.bottom - moitie;
   const std::string dossier = "[" + sousDossier + "]";
-  DrawTextA(dc, nom.c_str(), static_cast<int>(nom.size()), &haut, DT_SINGLELINE | DT_BOTTOM | DT_END_ELLIPSIS);
-  DrawTextA(dc, dossier.c_str(), static_cast<int>(dossier.size()), &bas, DT_SINGLELINE | DT_TOP | DT_END_ELLIPSIS);
+  DessinerTexte(dc, nom, haut, DT_SINGLELINE | DT_BOTTOM | DT_END_ELLIPSIS);
+  DessinerTexte(dc, dossier, bas, DT_SINGLELINE | DT_TOP | DT_END_ELLIPSIS);
 }
 
 void FenetrePrincipale::afficherPremiereFois() {
@@ -863,8 +861,7 @@ void FenetrePrincipale::setCurseurAttente(bool attente) {
 int FenetrePrincipale::largeurTexte(const std::string& texte) {
   HDC dc = GetDC(fenetre_);
   HGDIOBJ ancienne = SelectObject(dc, police_);
-  SIZE taille{};
-  GetTextExtentPoint32A(dc, texte.c_str(), static_cast<int>(texte.size()), &taille);
+  const SIZE taille = TailleTexte(dc, texte);
   SelectObject(dc, ancienne);
   ReleaseDC(fenetre_, dc);
   return taille.cx;

@@ -1,5 +1,6 @@
 #include "ui/win32/Win32TextRenderer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,6 +17,27 @@ BITMAPINFO InfoCanvas(int largeur, int hauteur) {
 }
 
 }  // namespace
+
+std::wstring EnUnicode(const std::string& texte) {
+  if (texte.empty()) return {};
+  const int longueur = MultiByteToWideChar(CP_ACP, 0, texte.data(), static_cast<int>(texte.size()), nullptr, 0);
+  std::wstring large(static_cast<std::size_t>(std::max(longueur, 0)), L'\0');
+  if (longueur > 0)
+    MultiByteToWideChar(CP_ACP, 0, texte.data(), static_cast<int>(texte.size()), large.data(), longueur);
+  return large;
+}
+
+int DessinerTexte(HDC dc, const std::string& texte, RECT& zone, UINT options) {
+  const std::wstring large = EnUnicode(texte);
+  return DrawTextW(dc, large.c_str(), static_cast<int>(large.size()), &zone, options);
+}
+
+SIZE TailleTexte(HDC dc, const std::string& texte) {
+  const std::wstring large = EnUnicode(texte);
+  SIZE taille{};
+  GetTextExtentPoint32W(dc, large.c_str(), static_cast<int>(large.size()), &taille);
+  return taille;
+}
 
 UINT OptionsDrawText(unsigned format) {
   UINT options = 0;
@@ -64,7 +86,7 @@ void Win32TextRenderer::DrawText(Canvas& canvas, const std::string& text, const 
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(style.color.red, style.color.green, style.color.blue));
   RECT zone{rect.left, rect.top, rect.right, rect.bottom};
-  ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &zone, OptionsDrawText(format));
+  DessinerTexte(dc, text, zone, OptionsDrawText(format));
   GdiFlush();
   std::memcpy(canvas.Bits(), pixels, octets);
   SelectObject(dc, anciennePolice);
@@ -78,8 +100,7 @@ int Win32TextRenderer::TextWidth(const std::string& text, const TextStyle& style
   HDC dc = CreateCompatibleDC(nullptr);
   HFONT police = PoliceAvecStyle(police_, style.bold, style.underline);
   HGDIOBJ ancienne = SelectObject(dc, police);
-  SIZE taille{};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &taille);
+  const SIZE taille = TailleTexte(dc, text);
   SelectObject(dc, ancienne);
   DeleteObject(police);
   DeleteDC(dc);
