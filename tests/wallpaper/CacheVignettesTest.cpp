@@ -40,13 +40,6 @@ class Cache : public ::testing::Test {
     fs::remove_all(dossier_);
   }
   ~Cache() override { fs::remove_all(dossier_); }
-  void SetUp() override {
-#if defined(_WIN32)
-    // Its files are replaced while open and its lock is a POSIX one: the Windows program does
-    // without it.
-    GTEST_SKIP() << "the Windows program keeps no thumbnail cache";
-#endif
-  }
   static CacheVignettes::Cle Cle(const std::string& chemin, std::uint64_t taille = 100) {
     return {chemin, taille, 1'700'000'000'000'000'000, 1920, 1080};
   }

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32System.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -55,6 +56,12 @@ std::string RunningProgramPath() {
     if (length < buffer.size()) return std::string(buffer.data(), length);
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string LocalAppDataFolder() {
+  char dossier[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, dossier))) return {};
+  return dossier;
 }
 
 std::string FileNameOf(const std::string& path) {

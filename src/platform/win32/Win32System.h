@@ -47,6 +47,8 @@ class MessageBoxErrorHandler : public ErrorHandler {
 
 // Full path of the running program file, as the system reports it.
 std::string RunningProgramPath();
+// The user's local (not roaming) application-data folder, empty when the system has none.
+std::string LocalAppDataFolder();
 // The last part of a path: what follows its last backslash or slash.
 std::string FileNameOf(const std::string& path);
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "app/TForm1.h"
@@ -55,8 +56,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   win32::Win32FileSystem fichiers;
   win32::Win32Desktop bureau;
   Win32TextRenderer texte(fenetre.police());
-  MoteurWallpaper moteur(
-      ServicesMoteur{fenetre, horloge, pompe, fichiers, registre, ecran, bureau, texte});
+  // Thumbnails are decoded once and kept for the next starts, in the local (not roaming)
+  // application data.
+  const std::string dossierLocal = win32::LocalAppDataFolder();
+  std::optional<CacheVignettes> cache;
+  if (!dossierLocal.empty()) cache.emplace(dossierLocal + "\\Verrelune\\Thumbnails");
+  MoteurWallpaper moteur(ServicesMoteur{fenetre, horloge, pompe, fichiers, registre, ecran, bureau, texte,
+                                        FileFormats(), cache ? &*cache : nullptr});
   TForm1 form(fenetre, moteur,
               ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, iconeTray},
               ParametresLancement{cheminProgramme, PremierArgument()});
