@@ -288,6 +288,18 @@ TEST_F(Installation, ShowingTheCurrentSystemWallpaperWritesNothingAndLeavesMinus
   EXPECT_TRUE(bureau.appels.empty());
 }
 
+// A desktop value that is not text cannot be shown: the call becomes a random change.
+TEST_F(Installation, AMistypedDesktopWallpaperValueMakesARandomChange) {
+  registre.put(platform::kCleBureau, "Wallpaper", RegistryValue::ofDword(5));
+  image("a.bmp", 40, 30);
+  image("b.bmp", 40, 30);
+  moteur.InstallerWallpaper(OperationsWallpaper::kFondActuelSysteme, true);
+  ASSERT_EQ(etat.Historique.size(), 1u);
+  EXPECT_NE(etat.Historique.front(), "-9");
+  EXPECT_EQ(registre.value(platform::kCleBureau, "Wallpaper"), RegistryValue::ofText(etat.FichierWallpaper));
+  EXPECT_EQ(bureau.appels.size(), 1u);
+}
+
 struct CasFleches {
   int entrees;
   int position;
