@@ -32,7 +32,7 @@ std::string CouperInfoBulle(const std::string& texte) {
 
 bool DossierExiste(const std::string& chemin) {
   std::error_code erreur;
-  return !chemin.empty() && std::filesystem::is_directory(chemin, erreur);
+  return !chemin.empty() && std::filesystem::is_directory(CheminSysteme(chemin), erreur);
 }
 
 }  // namespace

@@ -9,7 +9,13 @@
 #include <system_error>
 #include <vector>
 
+#include "wallpaper/Chemins.h"
+
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
 #define fseeko _fseeki64
 #define ftello _ftelli64
 using Decalage = long long;
@@ -91,8 +97,8 @@ bool Tronquer(std::FILE* f, std::uint64_t taille) {
 // Opens (making it, readable by its owner only) a file of the cache for reading and writing.
 std::FILE* Ouvrir(const fs::path& chemin) {
 #if defined(_WIN32)
-  std::FILE* f = std::fopen(chemin.string().c_str(), "r+b");
-  return f ? f : std::fopen(chemin.string().c_str(), "w+b");
+  std::FILE* f = _wfopen(chemin.c_str(), L"r+b");
+  return f ? f : _wfopen(chemin.c_str(), L"w+b");
 #else
   const int descripteur = ::open(chemin.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (descripteur < 0) return nullptr;
@@ -148,17 +154,20 @@ std::array<std::uint8_t, CacheVignettes::kTailleRecord> CacheVignettes::Ligne(st
 CacheVignettes::CacheVignettes(const std::string& dossier, std::uint64_t tailleMax)
     : dossier_(dossier), tailleMax_(tailleMax) {
   std::error_code erreur;
-  fs::create_directories(dossier_, erreur);
-#if !defined(_WIN32)
+  const fs::path chemin = CheminSysteme(dossier_);
+  fs::create_directories(chemin, erreur);
   // One program writes the cache at a time; another only reads it.
-  verrou_fichier_ = ::open((fs::path(dossier_) / "thumbnails.lock").c_str(),
+#if !defined(_WIN32)
+  verrou_fichier_ = ::open((chemin / "thumbnails.lock").c_str(),
                           O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   ecriture_ = verrou_fichier_ >= 0 && ::flock(verrou_fichier_, LOCK_EX | LOCK_NB) == 0;
 #else
-  ecriture_ = true;
+  // The lock file open without sharing is the lock.
+  ecriture_ = _wsopen_s(&verrou_fichier_, (chemin / "thumbnails.lock").c_str(),
+                        _O_RDWR | _O_CREAT | _O_NOINHERIT, _SH_DENYRW, _S_IREAD | _S_IWRITE) == 0;
 #endif
-  index_ = Ouvrir(fs::path(dossier_) / "thumbnails.index");
-  donnees_ = Ouvrir(fs::path(dossier_) / "thumbnails.data");
+  index_ = Ouvrir(chemin / "thumbnails.index");
+  donnees_ = Ouvrir(chemin / "thumbnails.data");
   if (!index_ || !donnees_ || !charger()) {
     if (index_) std::fclose(index_);
     if (donnees_) std::fclose(donnees_);
@@ -172,6 +181,8 @@ CacheVignettes::~CacheVignettes() {
   if (donnees_) std::fclose(donnees_);
 #if !defined(_WIN32)
   if (verrou_fichier_ >= 0) ::close(verrou_fichier_);
+#else
+  if (verrou_fichier_ >= 0) _close(verrou_fichier_);
 #endif
 }
 
@@ -237,7 +248,7 @@ void CacheVignettes::compacter() {
   std::vector<std::pair<std::uint64_t, Entree>> gardees(entrees_.begin(), entrees_.end());
   std::sort(gardees.begin(), gardees.end(),
             [](const auto& a, const auto& b) { return a.second.position > b.second.position; });
-  const fs::path dossier(dossier_);
+  const fs::path dossier = CheminSysteme(dossier_);
   std::FILE* index = Ouvrir(dossier / "thumbnails.index.new");
   std::FILE* donnees = Ouvrir(dossier / "thumbnails.data.new");
   bool bon = index && donnees && Tronquer(index, 0) && Tronquer(donnees, 0) &&
@@ -266,17 +277,25 @@ void CacheVignettes::compacter() {
   if (donnees) std::fclose(donnees);
   std::error_code erreur;
   if (bon) {
+#if defined(_WIN32)
+    // Windows replaces no file that is still open.
+    std::fclose(index_);
+    std::fclose(donnees_);
+    index_ = donnees_ = nullptr;
+#endif
     // Data first: an index that outlives its data only meets cells that fail their checks.
     fs::rename(dossier / "thumbnails.data.new", dossier / "thumbnails.data", erreur);
     if (!erreur) fs::rename(dossier / "thumbnails.index.new", dossier / "thumbnails.index", erreur);
   }
-  if (!bon || erreur) {
+  const bool remplaces = bon && !erreur;
+  if (!remplaces) {
     fs::remove(dossier / "thumbnails.data.new", erreur);
     fs::remove(dossier / "thumbnails.index.new", erreur);
-    return;
+    if (index_ && donnees_) return;
   }
-  std::fclose(index_);
-  std::fclose(donnees_);
+  // The new files, or on Windows the old ones closed for a replacement that failed.
+  if (index_) std::fclose(index_);
+  if (donnees_) std::fclose(donnees_);
   index_ = Ouvrir(dossier / "thumbnails.index");
   donnees_ = Ouvrir(dossier / "thumbnails.data");
   if (!index_ || !donnees_) {
@@ -284,6 +303,7 @@ void CacheVignettes::compacter() {
     entrees_.clear();
     return;
   }
+  if (!remplaces) return;
   entrees_ = std::move(nouvelles);
   finDonnees_ = finDonnees;
   finIndex_ = finIndex;
@@ -358,9 +378,9 @@ std::optional<CacheVignettes::Cle> CacheVignettes::CleDe(const std::string& chem
                                                          int hauteurEcran) {
 #if defined(_WIN32)
   std::error_code erreur;
-  const auto taille = fs::file_size(chemin, erreur);
+  const auto taille = fs::file_size(CheminSysteme(chemin), erreur);
   if (erreur) return std::nullopt;
-  const auto heure = fs::last_write_time(chemin, erreur);
+  const auto heure = fs::last_write_time(CheminSysteme(chemin), erreur);
   if (erreur) return std::nullopt;
   return Cle{chemin, taille,
              std::chrono::duration_cast<std::chrono::nanoseconds>(heure.time_since_epoch()).count(),

@@ -38,9 +38,14 @@ bool EstNomImage(const std::string& nomFichier) {
 
 std::string CompacterChemin(const std::string& chemin, int largeurMax,
                             const std::function<int(const std::string&)>& largeur) {
+  // A drive stays in front of the folders until they have all given way ("D:\...\"); the
+  // next cut drops it with the root ("...\").
+  const std::string lecteur = Lecteur(chemin);
   const auto fin = chemin.rfind(kSeparateur);
-  const std::string dossier = fin == std::string::npos ? std::string() : chemin.substr(0, fin + 1);
-  const std::string nom = fin == std::string::npos ? chemin : chemin.substr(fin + 1);
+  const std::string dossier =
+      fin == std::string::npos || fin < lecteur.size() ? std::string()
+                                                       : chemin.substr(lecteur.size(), fin + 1 - lecteur.size());
+  const std::string nom = fin == std::string::npos ? chemin.substr(lecteur.size()) : chemin.substr(fin + 1);
   // Where each folder of the folder part begins.
   std::vector<std::size_t> debuts;
   const std::size_t premier = !dossier.empty() && dossier.front() == kSeparateur ? 1 : 0;
@@ -50,10 +55,13 @@ std::string CompacterChemin(const std::string& chemin, int largeurMax,
   // From the first cut on, each cut makes the text shorter, so the fewest cuts that fit are
   // found from the shortest text upwards: besides the whole path, only texts about as wide as
   // the button are measured, however deep the path.
+  const auto texte = [&](std::size_t coupes) {
+    return (coupes <= debuts.size() ? lecteur : std::string()) + DossierCoupe(dossier, debuts, coupes) + nom;
+  };
   std::size_t coupes = dernier;
-  if (largeur(DossierCoupe(dossier, debuts, coupes) + nom) > largeurMax) return nom;
-  while (coupes > 1 && largeur(DossierCoupe(dossier, debuts, coupes - 1) + nom) <= largeurMax) --coupes;
-  return DossierCoupe(dossier, debuts, coupes) + nom;
+  if (largeur(texte(coupes)) > largeurMax) return nom;
+  while (coupes > 1 && largeur(texte(coupes - 1)) <= largeurMax) --coupes;
+  return texte(coupes);
 }
 
 std::string TexteBoutonDossier(const std::string& chemin, int largeurBouton,

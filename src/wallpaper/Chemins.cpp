@@ -12,6 +12,18 @@ std::string RetirerSeparateurFinal(const std::string& chemin) {
   return chemin;
 }
 
+std::filesystem::path CheminSysteme(const std::string& chemin) {
+#if defined(_WIN32)
+  return std::filesystem::path(std::u8string(chemin.begin(), chemin.end()));
+#else
+  return std::filesystem::path(chemin);
+#endif
+}
+
+std::string Lecteur(const std::string& chemin) {
+  return kLecteurs && chemin.size() >= 2 && chemin[1] == ':' ? chemin.substr(0, 2) : std::string();
+}
+
 std::string NomFichier(const std::string& chemin) {
   const auto fin = chemin.rfind(kSeparateur);
   return fin == std::string::npos ? chemin : chemin.substr(fin + 1);

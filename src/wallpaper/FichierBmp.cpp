@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Exception.h"
+#include "wallpaper/Chemins.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ std::vector<std::uint8_t> EnTetes(const TBitmap& image) {
 std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& chemin) {
   const std::string temporaire = chemin + ".tmp";
   {
-    std::ofstream fichier(temporaire, std::ios::binary | std::ios::trunc);
+    std::ofstream fichier(CheminSysteme(temporaire), std::ios::binary | std::ios::trunc);
     if (fichier) {
       const auto entetes = EnTetes(image);
       fichier.write(reinterpret_cast<const char*>(entetes.data()),
@@ -86,7 +87,7 @@ std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& ch
     }
     if (!fichier) {
       std::error_code ignore;
-      std::filesystem::remove(temporaire, ignore);
+      std::filesystem::remove(CheminSysteme(temporaire), ignore);
       throw Exception("Cannot write the wallpaper file " + chemin);
     }
   }
@@ -96,9 +97,9 @@ std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& ch
 void EnregistrerBmp(const TBitmap& image, const std::string& chemin) {
   const std::string temporaire = EnregistrerBmpTemporaire(image, chemin);
   std::error_code erreur;
-  std::filesystem::rename(temporaire, chemin, erreur);
+  std::filesystem::rename(CheminSysteme(temporaire), CheminSysteme(chemin), erreur);
   if (erreur) {
-    std::filesystem::remove(temporaire, erreur);
+    std::filesystem::remove(CheminSysteme(temporaire), erreur);
     throw Exception("Cannot write the wallpaper file " + chemin);
   }
 }

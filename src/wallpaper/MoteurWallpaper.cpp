@@ -256,16 +256,16 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     }
 
     if (!affichageSeul) {
-      std::filesystem::create_directories(etat.DossierDonnees);
+      std::filesystem::create_directories(CheminSysteme(etat.DossierDonnees));
       const std::string temporaire = EnregistrerBmpTemporaire(fond, etat.FichierWallpaper);
       try {
         AppliquerValeursBureau(etat.FichierWallpaper, mode);
         reglages_->EcrireDateHeure("DateTimeDernierChgt", services_.horloge.now());
         reglages_->EcrireChaine("WallPaperActuel", chemin);
-        std::filesystem::rename(temporaire, etat.FichierWallpaper);
+        std::filesystem::rename(CheminSysteme(temporaire), CheminSysteme(etat.FichierWallpaper));
       } catch (...) {
         std::error_code ignore;
-        std::filesystem::remove(temporaire, ignore);
+        std::filesystem::remove(CheminSysteme(temporaire), ignore);
         throw;
       }
       services_.bureau.applyWallpaper(etat.FichierWallpaper, mode == ModeAjustement::Stretch

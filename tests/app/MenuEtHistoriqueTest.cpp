@@ -4,6 +4,7 @@
 
 #include "app/TForm1.h"
 #include "support/EntourageFenetre.h"
+#include "support/Paths.h"
 
 namespace {
 
@@ -149,12 +150,13 @@ TEST_F(MenuEtHistorique, PathActionsUseTheExactPathAndDoNothingWithoutOne) {
   EXPECT_TRUE(shell.ouverts.empty());
   EXPECT_EQ(shell.pressePapiers, "");
 
-  form.LabelCheminCompletDuFichier = "/p/Tom & Jerry #1 100%.jpg";
+  const std::string chemin = testsupport::Natif("/p/Tom & Jerry #1 100%.jpg");
+  form.LabelCheminCompletDuFichier = chemin;
   form.MenuMonitorCopierCheminClick();
   form.MenuMonitorOpenFileClick();
   form.MenuMonitorOpenDirectoryClick();
-  EXPECT_EQ(shell.pressePapiers, "/p/Tom & Jerry #1 100%.jpg");
-  EXPECT_EQ(shell.ouverts, (std::vector<std::string>{"/p/Tom & Jerry #1 100%.jpg", "/p/"}));
+  EXPECT_EQ(shell.pressePapiers, chemin);
+  EXPECT_EQ(shell.ouverts, (std::vector<std::string>{chemin, testsupport::Natif("/p/")}));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "app/TForm1.h"
+#include "wallpaper/Chemins.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,9 @@ class TForm1Test : public ::testing::Test, public testsupport::EntourageFenetre 
     std::filesystem::create_directories(dossier_ / "Pictures");
     std::filesystem::create_directories(dossier_ / "data");
     registre.createKey(platform::kCleDemarrage);
-    registre.put(platform::kCleDossiersShell, "AppData", RegistryValue::ofText(dossier_ / "data"));
+    registre.put(platform::kCleDossiersShell, "AppData", RegistryValue::ofText((dossier_ / "data").string()));
     registre.put(platform::kCleDossiersShell, "My Pictures",
-                 RegistryValue::ofText(dossier_ / "Pictures"));
+                 RegistryValue::ofText((dossier_ / "Pictures").string()));
   }
   void TearDown() override { std::filesystem::remove_all(dossier_); }
 
@@ -42,7 +43,7 @@ class TForm1Test : public ::testing::Test, public testsupport::EntourageFenetre 
     return *form;
   }
 
-  std::string pictures() const { return (dossier_ / "Pictures").string() + "/"; }
+  std::string pictures() const { return (dossier_ / "Pictures").string() + kSeparateur; }
   std::optional<RegistryValue> valeur(const char* nom) const { return registre.value(kCle, nom); }
 
   std::filesystem::path dossier_;
@@ -63,9 +64,10 @@ TEST_F(TForm1Test, FirstStartStoresTheFiveSettingsWithTheirDefaultsAndTheAutosta
 
 TEST_F(TForm1Test, CreationDerivesTheFoldersFromTheShellFolders) {
   creer();
-  EXPECT_EQ(form->DossierDonnees, (dossier_ / "data").string() + "/Verrelune/");
+  const std::string donnees = (dossier_ / "data").string() + kSeparateur + "Verrelune" + kSeparateur;
+  EXPECT_EQ(form->DossierDonnees, donnees);
   EXPECT_EQ(form->DossierMesImages, pictures());
-  EXPECT_EQ(form->FichierWallpaper, (dossier_ / "data").string() + "/Verrelune/Verrelune.bmp");
+  EXPECT_EQ(form->FichierWallpaper, donnees + "Verrelune.bmp");
   EXPECT_EQ(form->RepertoireRacine, pictures());
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <gif_lib.h>
+#endif
 
 #include <memory>
 #include <string>
@@ -16,14 +18,16 @@ using imagingtest::SamePixels;
 
 namespace {
 
-std::string DataFile(const std::string& name) { return testsupport::corpusDir() + "/gif/" + name; }
-
 std::unique_ptr<TGIFGraphic> Load(const std::vector<std::uint8_t>& bytes) {
   auto gif = std::make_unique<TGIFGraphic>();
   TPictureStream stream(bytes);
   gif->ReadPictureStream(stream);
   return gif;
 }
+
+// giflib is built for Linux only: the Windows suite compares with the hand-made files alone.
+#if !defined(_WIN32)
+std::string DataFile(const std::string& name) { return testsupport::corpusDir() + "/gif/" + name; }
 
 // The first image of a file as giflib gives it, through its own colour table, as RGB.
 struct GiflibPicture {
@@ -62,6 +66,7 @@ TEST(GifConformance, FirstImageMatchesGiflib) {
     EXPECT_TRUE(SamePixels(gif, reference.rgb.data(), reference.width, reference.height));
   }
 }
+#endif
 
 // A GIF file written byte by byte: signature, logical screen and its colour table.
 Bytes GifStart(unsigned screenWidth, unsigned screenHeight, unsigned globalEntries) {

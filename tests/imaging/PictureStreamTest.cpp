@@ -63,12 +63,17 @@ TEST(PictureStream, MissingFileRaisesTheOpenError) {
 // file: opening a pipe that has no writer would otherwise wait for ever.
 TEST(PictureStream, OnlyRegularFilesOpen) {
   imagingtest::TempFolder folder;
+  const std::string dossier = (folder.Path() / "folder.png").string();
+  std::filesystem::create_directory(dossier);
+  std::vector<std::string> paths{dossier};
+#if !defined(_WIN32)
   const std::string pipe = (folder.Path() / "pipe.jpg").string();
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const std::string device = (folder.Path() / "zero.bmp").string();
   std::filesystem::create_symlink("/dev/zero", device);
-  const std::string dossier = (folder.Path() / "folder.png").string();
-  std::filesystem::create_directory(dossier);
-  for (const std::string& path : {pipe, device, dossier})
+  paths.push_back(pipe);
+  paths.push_back(device);
+#endif
+  for (const std::string& path : paths)
     EXPECT_THROW(WithPictureFile(path, [](TPictureStream&) { FAIL() << "read"; }), EFOpenError) << path;
 }

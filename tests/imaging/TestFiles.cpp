@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 #include "imaging/Bitmap.h"
@@ -10,9 +11,16 @@
 namespace imagingtest {
 
 TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "verrelune-imaging-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // A folder of its own, whatever other test programs run beside this one.
+  std::random_device hasard;
+  for (int essai = 0; essai < 100; ++essai) {
+    auto candidate = std::filesystem::temp_directory_path() / ("verrelune-imaging-" + std::to_string(hasard()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder could be made");
 }
 
 TempFolder::~TempFolder() {

@@ -1,11 +1,18 @@
 #include "support/FakeFileSystem.h"
 
+#include <algorithm>
+
+#include "wallpaper/Chemins.h"
+
 namespace testsupport {
 
 namespace {
 
-std::string AvecSeparateur(const std::string& chemin) {
-  return !chemin.empty() && chemin.back() == '/' ? chemin : chemin + '/';
+// A folder's key: written with the platform's separator, which it ends with; tests may write
+// folders with "/" everywhere.
+std::string AvecSeparateur(std::string chemin) {
+  std::replace(chemin.begin(), chemin.end(), '/', kSeparateur);
+  return !chemin.empty() && chemin.back() == kSeparateur ? chemin : chemin + kSeparateur;
 }
 
 }  // namespace
@@ -20,8 +27,9 @@ platform::FolderListing& FakeFileSystem::dossier(const std::string& chemin) {
 void FakeFileSystem::ajouter(const std::string& parent, const std::string& nom) {
   auto& liste = dossier(parent);
   if (!nom.empty() && nom.back() == '/') {
-    liste.entries.push_back({nom.substr(0, nom.size() - 1), platform::FolderEntry::Kind::Folder});
-    dossier(AvecSeparateur(parent) + nom);
+    const std::string sousDossier = nom.substr(0, nom.size() - 1);
+    liste.entries.push_back({sousDossier, platform::FolderEntry::Kind::Folder});
+    dossier(AvecSeparateur(parent) + sousDossier);
   } else {
     liste.entries.push_back({nom, platform::FolderEntry::Kind::File});
   }

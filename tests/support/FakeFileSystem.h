@@ -15,7 +15,8 @@ namespace testsupport {
 // A folder tree described in the test: folders are listed in exactly the given order.
 class FakeFileSystem : public platform::FileSystem {
  public:
-  // Adds an entry to a folder (the folder path ends with a separator); "name/" is a folder.
+  // Adds an entry to a folder (the folder path ends with a separator); "name/" is a folder,
+  // whatever the platform's separator.
   void ajouter(const std::string& dossier, const std::string& nom);
   void rendreIlisible(const std::string& dossier) { illisibles_[dossier] = true; }
 

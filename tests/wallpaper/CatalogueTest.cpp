@@ -8,14 +8,23 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/posix/PosixFileSystem.h"
 #include "support/Entourage.h"
+#include "support/Paths.h"
 #include "wallpaper/MoteurWallpaper.h"
+#if defined(_WIN32)
+#include "platform/win32/Win32FileSystem.h"
+using SystemeFichiersReel = platform::win32::Win32FileSystem;
+#else
+#include "platform/posix/PosixFileSystem.h"
+using SystemeFichiersReel = platform::posix::PosixFileSystem;
+#endif
 
 namespace fs = std::filesystem;
 using platform::RegistryValue;
 
 namespace {
+
+using testsupport::Natif;
 
 TEST(EstNomImage, AcceptsEveryLeadingPartOfTheListedExtensionsWhateverTheCase) {
   for (const char* nom : {"PHOTO.JPG", "photo.Jpeg", "a.bmp", "a.gif", "a.png", "a.tiff", "a.tif",
@@ -33,21 +42,34 @@ TEST(EstNomImage, JudgesOnlyTheLastExtension) {
 int SixPixels(const std::string& texte) { return 6 * static_cast<int>(texte.size()); }
 
 TEST(CompacterChemin, ReplacesLeadingFoldersOneByOne) {
-  const std::string chemin = "/home/me/Pictures/";  // 18 characters, 108 pixels
-  EXPECT_EQ(CompacterChemin(chemin, 108, SixPixels), "/home/me/Pictures/");
-  EXPECT_EQ(CompacterChemin(chemin, 107, SixPixels), "/.../me/Pictures/");
-  EXPECT_EQ(CompacterChemin(chemin, 90, SixPixels), "/.../Pictures/");
-  EXPECT_EQ(CompacterChemin(chemin, 40, SixPixels), "/.../");
-  EXPECT_EQ(CompacterChemin(chemin, 25, SixPixels), ".../");
+  const std::string chemin = Natif("/home/me/Pictures/");  // 18 characters, 108 pixels
+  EXPECT_EQ(CompacterChemin(chemin, 108, SixPixels), Natif("/home/me/Pictures/"));
+  EXPECT_EQ(CompacterChemin(chemin, 107, SixPixels), Natif("/.../me/Pictures/"));
+  EXPECT_EQ(CompacterChemin(chemin, 90, SixPixels), Natif("/.../Pictures/"));
+  EXPECT_EQ(CompacterChemin(chemin, 40, SixPixels), Natif("/.../"));
+  EXPECT_EQ(CompacterChemin(chemin, 25, SixPixels), Natif(".../"));
   EXPECT_EQ(CompacterChemin(chemin, 1, SixPixels), "");
   // The last part is never shortened.
-  EXPECT_EQ(CompacterChemin("/a/b/averyveryverylongname.jpg", 60, SixPixels),
+  EXPECT_EQ(CompacterChemin(Natif("/a/b/averyveryverylongname.jpg"), 60, SixPixels),
             "averyveryverylongname.jpg");
 }
 
+// Windows paths begin with a drive: it stays in front of the folders until they have all
+// given way, then goes with the root.
+TEST(CompacterChemin, KeepsTheDriveUntilEveryFolderHasGone) {
+  if (!kLecteurs) GTEST_SKIP() << "paths have no drive here";
+  const std::string chemin = "C:\\Users\\me\\Pictures\\";  // 21 characters, 126 pixels
+  EXPECT_EQ(CompacterChemin(chemin, 126, SixPixels), chemin);
+  EXPECT_EQ(CompacterChemin(chemin, 125, SixPixels), "C:\\...\\me\\Pictures\\");
+  EXPECT_EQ(CompacterChemin(chemin, 100, SixPixels), "C:\\...\\Pictures\\");
+  EXPECT_EQ(CompacterChemin(chemin, 50, SixPixels), "C:\\...\\");
+  EXPECT_EQ(CompacterChemin(chemin, 30, SixPixels), "...\\");
+  EXPECT_EQ(TexteBoutonDossier("D:\\", 185, SixPixels), "D:");
+}
+
 TEST(TexteBoutonDossier, FitsTheButtonLessFivePixelsWithoutTrailingSeparator) {
-  EXPECT_EQ(TexteBoutonDossier("/home/me/Pictures/", 113, SixPixels), "/home/me/Pictures");
-  EXPECT_EQ(TexteBoutonDossier("/home/me/Pictures/", 112, SixPixels), "/.../me/Pictures");
+  EXPECT_EQ(TexteBoutonDossier(Natif("/home/me/Pictures/"), 113, SixPixels), Natif("/home/me/Pictures"));
+  EXPECT_EQ(TexteBoutonDossier(Natif("/home/me/Pictures/"), 112, SixPixels), Natif("/.../me/Pictures"));
 }
 
 class Scan : public ::testing::Test, public testsupport::Entourage {
@@ -60,14 +82,14 @@ class Scan : public ::testing::Test, public testsupport::Entourage {
 };
 
 TEST_F(Scan, CatalogueFollowsTheListingOrderDepthFirst) {
-  fichiers.ajouter("/r/", "a.jpg");
-  fichiers.ajouter("/r/", "Sub/");
-  fichiers.ajouter("/r/", "z.jpg");
-  fichiers.ajouter("/r/Sub/", "b.jpg");
-  fichiers.ajouter("/r/Sub/", "notes.txt");
-  etat.RepertoireRacine = "/r";
+  fichiers.ajouter(Natif("/r/"), "a.jpg");
+  fichiers.ajouter(Natif("/r/"), "Sub/");
+  fichiers.ajouter(Natif("/r/"), "z.jpg");
+  fichiers.ajouter(Natif("/r/Sub/"), "b.jpg");
+  fichiers.ajouter(Natif("/r/Sub/"), "notes.txt");
+  etat.RepertoireRacine = Natif("/r");
   moteur.ScannerArborescence(false);
-  const std::vector<std::string> attendu{"/r/a.jpg", "/r/Sub/b.jpg", "/r/z.jpg"};
+  const std::vector<std::string> attendu{Natif("/r/a.jpg"), Natif("/r/Sub/b.jpg"), Natif("/r/z.jpg")};
   EXPECT_EQ(etat.Catalogue, attendu);
   EXPECT_EQ(vue.liste, attendu);
   EXPECT_EQ(vue.titre, "Verrelune [3 images]");
@@ -78,35 +100,46 @@ TEST_F(Scan, CatalogueFollowsTheListingOrderDepthFirst) {
   EXPECT_TRUE(vue.visibles[Controle::ComboWallpaper]);
   EXPECT_FALSE(vue.visibles[Controle::LabelPasDImages]);
   EXPECT_EQ(vue.selections[Controle::ComboWallpaper], 0);
-  EXPECT_EQ(racineStockee(), RegistryValue::ofText("/r"));
-  EXPECT_EQ(vue.textes[Controle::BtnParcourir], "/r");
+  EXPECT_EQ(racineStockee(), RegistryValue::ofText(Natif("/r")));
+  EXPECT_EQ(vue.textes[Controle::BtnParcourir], Natif("/r"));
 }
 
 TEST_F(Scan, RootWithOrWithoutSeparatorGivesTheSamePaths) {
-  fichiers.ajouter("/r/", "a.jpg");
-  fichiers.ajouter("/", "top.png");
-  for (const char* racine : {"/r", "/r/"}) {
+  fichiers.ajouter(Natif("/r/"), "a.jpg");
+  fichiers.ajouter(Natif("/"), "top.png");
+  for (const std::string& racine : {Natif("/r"), Natif("/r/")}) {
     etat.RepertoireRacine = racine;
     moteur.ScannerArborescence(false);
-    EXPECT_EQ(etat.Catalogue, std::vector<std::string>{"/r/a.jpg"}) << racine;
+    EXPECT_EQ(etat.Catalogue, std::vector<std::string>{Natif("/r/a.jpg")}) << racine;
     EXPECT_EQ(racineStockee(), RegistryValue::ofText(racine));
   }
-  etat.RepertoireRacine = "/";
+  etat.RepertoireRacine = Natif("/");
   moteur.ScannerArborescence(false);
-  EXPECT_EQ(etat.Catalogue.front(), "/top.png");
+  EXPECT_EQ(etat.Catalogue.front(), Natif("/top.png"));
+}
+
+TEST_F(Scan, ADriveRootGivesNoDoubledSeparator) {
+  if (!kLecteurs) GTEST_SKIP() << "paths have no drive here";
+  fichiers.ajouter("D:\\", "a.jpg");
+  fichiers.ajouter("D:\\", "Sub/");
+  fichiers.ajouter("D:\\Sub\\", "b.png");
+  etat.RepertoireRacine = "D:\\";
+  moteur.ScannerArborescence(false);
+  EXPECT_EQ(etat.Catalogue, (std::vector<std::string>{"D:\\a.jpg", "D:\\Sub\\b.png"}));
+  EXPECT_EQ(vue.textes[Controle::BtnParcourir], "D:");
 }
 
 TEST_F(Scan, AnEmptyOrMissingRootShowsTheNoPicturesLabelAndIsStoredAllTheSame) {
-  etat.RepertoireRacine = "/gone/";
+  etat.RepertoireRacine = Natif("/gone/");
   moteur.ScannerArborescence(false);
   EXPECT_TRUE(etat.Catalogue.empty());
   EXPECT_EQ(vue.titre, "Verrelune [0 images]");
   EXPECT_FALSE(vue.visibles[Controle::ComboWallpaper]);
   EXPECT_TRUE(vue.visibles[Controle::LabelPasDImages]);
-  EXPECT_EQ(racineStockee(), RegistryValue::ofText("/gone/"));
+  EXPECT_EQ(racineStockee(), RegistryValue::ofText(Natif("/gone/")));
 
-  fichiers.ajouter("/r/", "a.jpg");
-  vue.reponseDossier = "/r";
+  fichiers.ajouter(Natif("/r/"), "a.jpg");
+  vue.reponseDossier = Natif("/r");
   moteur.ScannerArborescence(true);
   EXPECT_TRUE(vue.visibles[Controle::ComboWallpaper]);
   EXPECT_FALSE(vue.visibles[Controle::LabelPasDImages]);
@@ -114,72 +147,72 @@ TEST_F(Scan, AnEmptyOrMissingRootShowsTheNoPicturesLabelAndIsStoredAllTheSame) {
 }
 
 TEST_F(Scan, AnUnreadableSubFolderContributesNothing) {
-  fichiers.ajouter("/r/", "Locked/");
-  fichiers.ajouter("/r/", "b.gif");
-  fichiers.ajouter("/r/Locked/", "secret.jpg");
-  fichiers.rendreIlisible("/r/Locked/");
-  etat.RepertoireRacine = "/r/";
+  fichiers.ajouter(Natif("/r/"), "Locked/");
+  fichiers.ajouter(Natif("/r/"), "b.gif");
+  fichiers.ajouter(Natif("/r/Locked/"), "secret.jpg");
+  fichiers.rendreIlisible(Natif("/r/Locked/"));
+  etat.RepertoireRacine = Natif("/r/");
   moteur.ScannerArborescence(false);
-  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{"/r/b.gif"});
+  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{Natif("/r/b.gif")});
 }
 
 TEST_F(Scan, TheChosenFolderBecomesTheRoot) {
-  fichiers.ajouter("/old/", "x.jpg");
-  fichiers.ajouter("/new/", "y.jpg");
-  etat.RepertoireRacine = "/old/";
-  vue.reponseDossier = "/new";
+  fichiers.ajouter(Natif("/old/"), "x.jpg");
+  fichiers.ajouter(Natif("/new/"), "y.jpg");
+  etat.RepertoireRacine = Natif("/old/");
+  vue.reponseDossier = Natif("/new");
   moteur.ScannerArborescence(true);
-  EXPECT_EQ(vue.dialogues, std::vector<std::string>{etat.TexteChoixDossier + "|/old/"});
-  EXPECT_EQ(etat.RepertoireRacine, "/new");
-  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{"/new/y.jpg"});
-  EXPECT_EQ(racineStockee(), RegistryValue::ofText("/new"));
+  EXPECT_EQ(vue.dialogues, std::vector<std::string>{etat.TexteChoixDossier + "|" + Natif("/old/")});
+  EXPECT_EQ(etat.RepertoireRacine, Natif("/new"));
+  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{Natif("/new/y.jpg")});
+  EXPECT_EQ(racineStockee(), RegistryValue::ofText(Natif("/new")));
 }
 
 TEST_F(Scan, CancellingTheDialogChangesNothing) {
-  fichiers.ajouter("/r/", "a.jpg");
-  etat.RepertoireRacine = "/r/";
+  fichiers.ajouter(Natif("/r/"), "a.jpg");
+  etat.RepertoireRacine = Natif("/r/");
   moteur.ScannerArborescence(false);
   const int ecritures = registre.writeCount();
   vue.reponseDossier.reset();
   moteur.ScannerArborescence(true);
-  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{"/r/a.jpg"});
-  EXPECT_EQ(etat.RepertoireRacine, "/r/");
+  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{Natif("/r/a.jpg")});
+  EXPECT_EQ(etat.RepertoireRacine, Natif("/r/"));
   EXPECT_EQ(registre.writeCount(), ecritures);
 }
 
 TEST_F(Scan, CancellingWhileTheRootIsGoneLeavesTheRootEmpty) {
-  registre.put("SOFTWARE\\Verrelune", "RepertoireRacineDuScan", RegistryValue::ofText("/gone/"));
-  etat.RepertoireRacine = "/gone/";
+  registre.put("SOFTWARE\\Verrelune", "RepertoireRacineDuScan", RegistryValue::ofText(Natif("/gone/")));
+  etat.RepertoireRacine = Natif("/gone/");
   moteur.ScannerArborescence(true);
   EXPECT_EQ(vue.dialogues.back(), etat.TexteChoixDossier + "|");
   EXPECT_EQ(etat.RepertoireRacine, "");
-  EXPECT_EQ(racineStockee(), RegistryValue::ofText("/gone/"));
+  EXPECT_EQ(racineStockee(), RegistryValue::ofText(Natif("/gone/")));
 }
 
 TEST_F(Scan, ASecondScanFromInsideTheFirstWinsAndTheFirstAbandons) {
-  fichiers.ajouter("/one/", "A/");
-  fichiers.ajouter("/one/", "B/");
-  fichiers.ajouter("/one/A/", "a.jpg");
-  fichiers.ajouter("/one/B/", "b.jpg");
-  fichiers.ajouter("/two/", "c.jpg");
-  etat.RepertoireRacine = "/one/";
+  fichiers.ajouter(Natif("/one/"), "A/");
+  fichiers.ajouter(Natif("/one/"), "B/");
+  fichiers.ajouter(Natif("/one/A/"), "a.jpg");
+  fichiers.ajouter(Natif("/one/B/"), "b.jpg");
+  fichiers.ajouter(Natif("/two/"), "c.jpg");
+  etat.RepertoireRacine = Natif("/one/");
   pompe.evenement = [this] {
-    vue.reponseDossier = "/two/";
+    vue.reponseDossier = Natif("/two/");
     moteur.ScannerArborescence(true);
   };
   moteur.ScannerArborescence(false);
-  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{"/two/c.jpg"});
-  EXPECT_EQ(racineStockee(), RegistryValue::ofText("/two/"));
+  EXPECT_EQ(etat.Catalogue, std::vector<std::string>{Natif("/two/c.jpg")});
+  EXPECT_EQ(racineStockee(), RegistryValue::ofText(Natif("/two/")));
   EXPECT_FALSE(etat.ScanEnCours);
   // /one/B/ was never listed: the first scan abandoned it.
-  EXPECT_EQ(std::count(fichiers.listes.begin(), fichiers.listes.end(), "/one/B/"), 0);
+  EXPECT_EQ(std::count(fichiers.listes.begin(), fichiers.listes.end(), Natif("/one/B/")), 0);
 }
 
 TEST_F(Scan, AHundredThousandFilesKeepTheWindowResponsiveOncePerFolder) {
   fichiers.generateur = [](const std::string& chemin) -> std::optional<platform::FolderListing> {
     platform::FolderListing liste;
     liste.inode = std::hash<std::string>{}(chemin);
-    if (chemin == "/big/") {
+    if (chemin == Natif("/big/")) {
       for (int d = 0; d < 100; ++d)
         liste.entries.push_back({"d" + std::to_string(d), platform::FolderEntry::Kind::Folder});
     } else {
@@ -188,7 +221,7 @@ TEST_F(Scan, AHundredThousandFilesKeepTheWindowResponsiveOncePerFolder) {
     }
     return liste;
   };
-  etat.RepertoireRacine = "/big/";
+  etat.RepertoireRacine = Natif("/big/");
   moteur.ScannerArborescence(false);
   EXPECT_EQ(etat.Catalogue.size(), 100000u);
   EXPECT_EQ(pompe.tours, 101);
@@ -206,7 +239,7 @@ TEST_F(Scan, DeepTreesNeedNoRecursion) {
     liste.entries.push_back({"p.png", platform::FolderEntry::Kind::File});
     return liste;
   };
-  etat.RepertoireRacine = "/";
+  etat.RepertoireRacine = Natif("/");
   pthread_attr_t attributs;
   pthread_attr_init(&attributs);
   pthread_attr_setstacksize(&attributs, 256 * 1024);
@@ -229,18 +262,27 @@ class ScanReel : public Scan {
     fs::remove_all(racine_);
     fs::create_directories(racine_ / "Sub");
     fs::create_directories(racine_ / ".hidden");
-    for (const fs::path& f : {racine_ / "a.jpg", racine_ / "Sub/b.PNG", racine_ / ".hidden/c.gif",
-                              racine_ / "caf\xe9.jpg", racine_ / "readme.txt"})
-      std::ofstream(f) << "x";
+    // Made with the program's own 8-bit names.
+    for (const char* f : {"a.jpg", "Sub/b.PNG", ".hidden/c.gif", kNomAccentue, "readme.txt"})
+      std::ofstream(racine_.string() + Natif(std::string("/") + f)) << "x";
+#if !defined(_WIN32)
     fs::create_directory_symlink(racine_, racine_ / "Sub/loop");       // a cycle
     fs::create_directory_symlink(racine_ / "Sub", racine_ / "again");  // a second way in
     fs::create_symlink(racine_ / "nowhere", racine_ / "dangling.jpg");
+#endif
   }
+
+  // Linux names are any bytes, not only UTF-8; Windows names are UTF-8 in the program's code page.
+#if defined(_WIN32)
+  static constexpr const char* kNomAccentue = "caf\xc3\xa9.jpg";
+#else
+  static constexpr const char* kNomAccentue = "caf\xe9.jpg";
+#endif
   void TearDown() override { fs::remove_all(racine_); }
 
   fs::path racine_;
-  platform::posix::PosixFileSystem posix;
-  MoteurWallpaper reel{services(posix)};
+  SystemeFichiersReel systeme;
+  MoteurWallpaper reel{services(systeme)};
 };
 
 TEST_F(ScanReel, EveryFolderIsListedOnceAndEveryPictureFoundOnce) {
@@ -252,11 +294,11 @@ TEST_F(ScanReel, EveryFolderIsListedOnceAndEveryPictureFoundOnce) {
   std::sort(noms.begin(), noms.end());
   // "again" and "Sub" are the same folder: whichever the listing meets first is scanned.
   ASSERT_EQ(noms.size(), 4u) << testing::PrintToString(noms);
-  EXPECT_EQ(std::count(noms.begin(), noms.end(), "/caf\xe9.jpg"), 1);
-  EXPECT_EQ(std::count(noms.begin(), noms.end(), "/a.jpg"), 1);
-  EXPECT_EQ(std::count(noms.begin(), noms.end(), "/.hidden/c.gif"), 1);
-  EXPECT_EQ(std::count(noms.begin(), noms.end(), "/Sub/b.PNG") +
-                std::count(noms.begin(), noms.end(), "/again/b.PNG"),
+  EXPECT_EQ(std::count(noms.begin(), noms.end(), Natif("/") + kNomAccentue), 1);
+  EXPECT_EQ(std::count(noms.begin(), noms.end(), Natif("/a.jpg")), 1);
+  EXPECT_EQ(std::count(noms.begin(), noms.end(), Natif("/.hidden/c.gif")), 1);
+  EXPECT_EQ(std::count(noms.begin(), noms.end(), Natif("/Sub/b.PNG")) +
+                std::count(noms.begin(), noms.end(), Natif("/again/b.PNG")),
             1);
 }
 
@@ -277,7 +319,7 @@ TEST_F(Scan, ADeepChainLetsEventsThroughAndQuitStopsIt) {
     liste.entries.push_back({"p.png", platform::FolderEntry::Kind::File});
     return liste;
   };
-  etat.RepertoireRacine = "/";
+  etat.RepertoireRacine = Natif("/");
   pompe.evenement = [this] { etat.QuitterDemande = true; };
   moteur.ScannerArborescence(false);
   EXPECT_EQ(pompe.tours, 1);
@@ -286,14 +328,14 @@ TEST_F(Scan, ADeepChainLetsEventsThroughAndQuitStopsIt) {
 }
 
 TEST(TexteBoutonDossier, MeasuresLittleMoreThanThePathHoweverDeep) {
-  std::string chemin = "/";
-  for (int i = 0; i < 3000; ++i) chemin += "dossier/";
+  std::string chemin = Natif("/");
+  for (int i = 0; i < 3000; ++i) chemin += Natif("dossier/");
   std::size_t mesures = 0;
   const auto largeur = [&mesures](const std::string& texte) {
     mesures += texte.size();
     return 6 * static_cast<int>(texte.size());
   };
-  EXPECT_EQ(TexteBoutonDossier(chemin, 185, largeur), "/.../dossier/dossier/dossier");
+  EXPECT_EQ(TexteBoutonDossier(chemin, 185, largeur), Natif("/.../dossier/dossier/dossier"));
   EXPECT_LT(mesures, 2 * chemin.size());
 }
 

@@ -2,16 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Paths.h"
 #include "wallpaper/Conversions.h"
 
 namespace {
 
+using testsupport::Natif;
+
 TEST(Chemins, TrailingSeparatorIsAddedOnceAndRemovedOnce) {
-  EXPECT_EQ(AjouterSeparateurFinal("/home/a/Pictures"), "/home/a/Pictures/");
-  EXPECT_EQ(AjouterSeparateurFinal("/home/a/Pictures/"), "/home/a/Pictures/");
-  EXPECT_EQ(AjouterSeparateurFinal(""), "/");
-  EXPECT_EQ(RetirerSeparateurFinal("/home/a/"), "/home/a");
-  EXPECT_EQ(RetirerSeparateurFinal("/home/a"), "/home/a");
+  EXPECT_EQ(AjouterSeparateurFinal(Natif("/home/a/Pictures")), Natif("/home/a/Pictures/"));
+  EXPECT_EQ(AjouterSeparateurFinal(Natif("/home/a/Pictures/")), Natif("/home/a/Pictures/"));
+  EXPECT_EQ(AjouterSeparateurFinal(""), Natif("/"));
+  EXPECT_EQ(RetirerSeparateurFinal(Natif("/home/a/")), Natif("/home/a"));
+  EXPECT_EQ(RetirerSeparateurFinal(Natif("/home/a")), Natif("/home/a"));
 }
 
 struct CasNom {
@@ -25,8 +28,8 @@ class NomEtSousDossier : public ::testing::TestWithParam<CasNom> {};
 
 TEST_P(NomEtSousDossier, NameWithoutExtensionAndFolderRelativeToTheRoot) {
   const CasNom& c = GetParam();
-  EXPECT_EQ(NomAffiche(c.chemin), c.nom);
-  EXPECT_EQ(SousDossier(c.chemin, c.racine), c.sousDossier);
+  EXPECT_EQ(NomAffiche(Natif(c.chemin)), c.nom);
+  EXPECT_EQ(SousDossier(Natif(c.chemin), Natif(c.racine)), Natif(c.sousDossier));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -114,11 +114,15 @@ class Installation : public ::testing::Test, public testsupport::Entourage {
     moteur.attacher(etat, *timer, reglages);
     etat.DossierDonnees = (dossier_ / "data/Verrelune/").string();
     etat.FichierWallpaper = etat.DossierDonnees + "Verrelune.bmp";
-    etat.RepertoireRacine = (dossier_ / "pics").string() + "/";
+    etat.RepertoireRacine = (dossier_ / "pics").string() + kSeparateur;
     etat.Aleatoire.seed(7);
     ecran.ecran = {0, 0, 1024, 768};
   }
-  ~Installation() override { fs::remove_all(dossier_); }
+  // Windows keeps a file that a thumbnail worker still reads: what cannot go yet stays.
+  ~Installation() override {
+    std::error_code ignore;
+    fs::remove_all(dossier_, ignore);
+  }
 
   std::string image(const std::string& nom, int w, int h, Color couleur = {200, 100, 50}) {
     const fs::path chemin = dossier_ / "pics" / nom;
@@ -176,10 +180,23 @@ TEST_F(Installation, AReducedPictureIsWrittenAt24BitsAtTheScreenSize) {
   EXPECT_EQ(entete[28], 24);
 }
 
+// A data folder named with letters beyond ASCII, as a user's folder often is.
+TEST_F(Installation, TheWallpaperFileGoesIntoAFolderWithAnAccentedName) {
+  etat.DossierDonnees = dossier_.string() + kSeparateur + "Fr\xc3\xa9" "d\xc3\xa9ric" + kSeparateur;
+  etat.FichierWallpaper = etat.DossierDonnees + "Verrelune.bmp";
+  image("a.bmp", 50, 40);
+  image("b.bmp", 60, 40);
+  moteur.InstallerWallpaper(1, true);
+  char signature[2] = {};
+  std::ifstream(etat.FichierWallpaper, std::ios::binary).read(signature, 2);
+  EXPECT_EQ(std::string(signature, 2), "BM");
+  EXPECT_EQ(valeur("WallPaperActuel"), platform::RegistryValue::ofText(etat.Catalogue[1]));
+}
+
 TEST_F(Installation, ASubFolderPictureHasItsFolderOnASecondLineOfTheHint) {
-  image("Holidays/2019/sea.bmp", 50, 40);
+  image(testsupport::Natif("Holidays/2019/sea.bmp"), 50, 40);
   moteur.InstallerWallpaper(0, true);
-  EXPECT_EQ(vue.indices[Controle::ImgMonitor2], "sea\r[Holidays/2019]");
+  EXPECT_EQ(vue.indices[Controle::ImgMonitor2], testsupport::Natif("sea\r[Holidays/2019]"));
 }
 
 TEST_F(Installation, ACorruptPictureChangesNothingButGetsTheErrorCellAndAHistoryEntry) {
@@ -269,6 +286,18 @@ TEST_F(Installation, ShowingTheCurrentSystemWallpaperWritesNothingAndLeavesMinus
   EXPECT_EQ(vue.indices[Controle::ImgMonitor1], "");
   EXPECT_EQ(vue.textes[Controle::LabelCheminCompletDuFichier], "");
   EXPECT_TRUE(bureau.appels.empty());
+}
+
+// A desktop value that is not text cannot be shown: the call becomes a random change.
+TEST_F(Installation, AMistypedDesktopWallpaperValueMakesARandomChange) {
+  registre.put(platform::kCleBureau, "Wallpaper", RegistryValue::ofDword(5));
+  image("a.bmp", 40, 30);
+  image("b.bmp", 40, 30);
+  moteur.InstallerWallpaper(OperationsWallpaper::kFondActuelSysteme, true);
+  ASSERT_EQ(etat.Historique.size(), 1u);
+  EXPECT_NE(etat.Historique.front(), "-9");
+  EXPECT_EQ(registre.value(platform::kCleBureau, "Wallpaper"), RegistryValue::ofText(etat.FichierWallpaper));
+  EXPECT_EQ(bureau.appels.size(), 1u);
 }
 
 struct CasFleches {
