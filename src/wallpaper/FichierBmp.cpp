@@ -1,13 +1,22 @@
 #include "wallpaper/FichierBmp.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "base/Exception.h"
+#include "base/TemporaryName.h"
 
 namespace {
+
+// A clash with an existing name is only possible by chance or by someone planting files.
+constexpr int kEssaisNom = 100;
+// The desktop reads the file; nobody needs to write it but the program.
+constexpr mode_t kModeFichier = 0644;
 
 void Ecrire16(std::vector<std::uint8_t>& o, std::uint32_t v) {
   o.push_back(static_cast<std::uint8_t>(v));
@@ -68,27 +77,53 @@ std::vector<std::uint8_t> EnTetes(const TBitmap& image) {
   return o;
 }
 
+// Creates the temporary file beside `chemin`: a new name, created exclusively so that nothing
+// planted in the folder (a file, a link to another file) is ever written through, readable by
+// the user only until it is complete. Returns the descriptor and sets `temporaire`; -1 when no
+// file could be made.
+int CreerTemporaire(const std::string& chemin, std::string& temporaire) {
+  const std::size_t barre = chemin.rfind('/');
+  const std::string dossier = barre == std::string::npos ? "" : chemin.substr(0, barre + 1);
+  const std::string nom = barre == std::string::npos ? chemin : chemin.substr(barre + 1);
+  for (int essai = 0; essai < kEssaisNom; ++essai) {
+    temporaire = dossier + temporaryNameFor(nom, static_cast<long>(::getpid()));
+    const int descripteur =
+        ::open(temporaire.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descripteur >= 0 || errno != EEXIST) return descripteur;
+  }
+  return -1;
+}
+
+bool EcrireTout(int descripteur, const std::uint8_t* octets, std::size_t taille) {
+  while (taille > 0) {
+    const ssize_t ecrits = ::write(descripteur, octets, taille);
+    if (ecrits < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    octets += ecrits;
+    taille -= static_cast<std::size_t>(ecrits);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& chemin) {
-  const std::string temporaire = chemin + ".tmp";
-  {
-    std::ofstream fichier(temporaire, std::ios::binary | std::ios::trunc);
-    if (fichier) {
-      const auto entetes = EnTetes(image);
-      fichier.write(reinterpret_cast<const char*>(entetes.data()),
-                    static_cast<std::streamsize>(entetes.size()));
-      const auto octetsLigne = static_cast<std::streamsize>(
-          RowStride(image.Layout(), static_cast<std::uint64_t>(image.Width())));
-      for (int y = image.Height() - 1; y >= 0 && fichier; --y)
-        fichier.write(reinterpret_cast<const char*>(image.ScanLine(y).data()), octetsLigne);
-      fichier.flush();
-    }
-    if (!fichier) {
-      std::error_code ignore;
-      std::filesystem::remove(temporaire, ignore);
-      throw Exception("Cannot write the wallpaper file " + chemin);
-    }
+  std::string temporaire;
+  const int descripteur = CreerTemporaire(chemin, temporaire);
+  if (descripteur < 0) throw Exception("Cannot write the wallpaper file " + chemin);
+  const auto entetes = EnTetes(image);
+  bool reussi = EcrireTout(descripteur, entetes.data(), entetes.size());
+  const std::size_t octetsLigne =
+      RowStride(image.Layout(), static_cast<std::uint64_t>(image.Width()));
+  for (int y = image.Height() - 1; y >= 0 && reussi; --y)
+    reussi = EcrireTout(descripteur, image.ScanLine(y).data(), octetsLigne);
+  reussi = reussi && ::fchmod(descripteur, kModeFichier) == 0 && ::fsync(descripteur) == 0;
+  reussi = ::close(descripteur) == 0 && reussi;
+  if (!reussi) {
+    ::unlink(temporaire.c_str());
+    throw Exception("Cannot write the wallpaper file " + chemin);
   }
   return temporaire;
 }

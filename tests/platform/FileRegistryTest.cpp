@@ -122,27 +122,17 @@ TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndSettingsStartAgain) {
   EXPECT_NE(said.find(env.registryFile().string()), std::string::npos) << said;
 }
 
-// The ways a write can fail once a good file is in place.
-enum class Failure { TemporaryFileBlocked, DiskFull };
-
-class FileRegistryWriteFailure : public FileRegistryTest,
-                                 public testing::WithParamInterface<Failure> {};
-
-TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
+TEST_F(FileRegistryTest, AFailedWriteLeavesTheFileAndLaterReadsAsTheyWere) {
   writeText("WallPaperActuel", "/ancien.png");
   const std::string before = TempEnvironment::read(env.registryFile());
-  const std::filesystem::path temp = env.registryFile().string() + ".tmp";
 
+  // A full disk: the file size limit stops the temporary file's writing.
   rlimit oldLimit{};
   getrlimit(RLIMIT_FSIZE, &oldLimit);
   const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
-  if (GetParam() == Failure::TemporaryFileBlocked) {
-    std::filesystem::create_directory(temp);
-  } else {
-    rlimit small = oldLimit;
-    small.rlim_cur = 512;
-    setrlimit(RLIMIT_FSIZE, &small);
-  }
+  rlimit small = oldLimit;
+  small.rlim_cur = 512;
+  setrlimit(RLIMIT_FSIZE, &small);
 
   auto key = registry().openKey(kCleProgramme, false);
   ASSERT_TRUE(key);
@@ -157,13 +147,11 @@ TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
 
   EXPECT_EQ(TempEnvironment::read(env.registryFile()), before);
   EXPECT_EQ(readText("WallPaperActuel"), "/ancien.png");
-  if (GetParam() == Failure::DiskFull) {
-    EXPECT_FALSE(std::filesystem::exists(temp));
-  }
+  // Only the file and its lock: the temporary file went away.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.registryFile().parent_path()),
+                          std::filesystem::directory_iterator()),
+            2);
 }
-
-INSTANTIATE_TEST_SUITE_P(Failures, FileRegistryWriteFailure,
-                         testing::Values(Failure::TemporaryFileBlocked, Failure::DiskFull));
 
 TEST_F(FileRegistryTest, WriteFailsWhenTheFolderCannotBeMade) {
   TempEnvironment::write(env.config() / "verrelune", "a file where the folder should be");
@@ -177,17 +165,31 @@ TEST_F(FileRegistryTest, WriteFailsWhenTheFolderCannotBeMade) {
   EXPECT_THROW(key->writeDword("EditFreqDuree", 30), ERegistryException);
 }
 
-TEST_F(FileRegistryTest, TemporaryFileLeftByACrashIsIgnored) {
-  writeText("WallPaperActuel", "/avant.png");
-  const std::filesystem::path temp = env.registryFile().string() + ".tmp";
-  TempEnvironment::write(temp, "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n\"Wall");
+// Whoever can write in the settings folder may plant something at the fixed temporary name
+// older versions used: it is neither written through nor in the way.
+enum class Planted { SymbolicLink, HardLink };
 
-  EXPECT_EQ(readText("WallPaperActuel"), "/avant.png");
-  writeText("ComboFreqTemps", "2");
-  EXPECT_EQ(readText("WallPaperActuel"), "/avant.png");
-  EXPECT_EQ(readText("ComboFreqTemps"), "2");
-  EXPECT_FALSE(std::filesystem::exists(temp));
+class FileRegistryPlantedTemporary : public FileRegistryTest,
+                                     public testing::WithParamInterface<Planted> {};
+
+TEST_P(FileRegistryPlantedTemporary, IsLeftAloneAndTheWriteSucceeds) {
+  writeText("WallPaperActuel", "/avant.png");
+  const std::filesystem::path victim = env.home() / ".bashrc";
+  TempEnvironment::write(victim, "victim\n");
+  const std::filesystem::path planted = env.registryFile().string() + ".tmp";
+  if (GetParam() == Planted::SymbolicLink)
+    std::filesystem::create_symlink(victim, planted);
+  else
+    std::filesystem::create_hard_link(victim, planted);
+
+  writeText("WallPaperActuel", "/apres.png");
+  EXPECT_EQ(readText("WallPaperActuel"), "/apres.png");
+  EXPECT_EQ(TempEnvironment::read(victim), "victim\n");
+  EXPECT_EQ(TempEnvironment::read(planted), "victim\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryPlantedTemporary,
+                         testing::Values(Planted::SymbolicLink, Planted::HardLink));
 
 TEST_F(FileRegistryTest, AwkwardTextSurvivesTheFile) {
   std::string bytes;

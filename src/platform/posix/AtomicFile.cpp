@@ -8,9 +8,15 @@
 #include <cerrno>
 #include <system_error>
 
+#include "base/TemporaryName.h"
+
 namespace platform::posix {
 
 namespace {
+
+// A name clash with an existing file is only possible by chance or by someone planting files;
+// a few fresh names settle it either way.
+constexpr int kNameAttempts = 100;
 
 [[noreturn]] void fail(const std::string& what, int error) {
   throw std::system_error(error, std::generic_category(), what);
@@ -94,35 +100,26 @@ void syncFolder(const std::string& folder) {
   if (::fsync(dir.get()) != 0) fail("fsync " + folder, errno);
 }
 
-void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
-                           const std::string& tempPath) {
-  std::string temp = tempPath;
-  int fd;
-  if (temp.empty()) {
-    const std::string folder = folderOf(path);
-    const std::string name = path.substr(path.rfind('/') + 1);
-    // A hidden name without the final extension, so that folder watchers that look for
-    // ".desktop" or ".reg" files never pick up a half-written one.
-    temp = folder + "/." + name + ".tmp-XXXXXX";
-    fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0 && ::fchmod(fd, mode) != 0) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      fail("fchmod " + temp, error);
-    }
-  } else {
-    // O_TRUNC: a temporary file left behind by a crash is simply overwritten.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
+  const std::string& target = path;
+  const std::string folder = folderOf(target);
+  const std::string name = target.substr(target.rfind('/') + 1);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+    temp = folder + "/" + temporaryNameFor(name, static_cast<long>(::getpid()));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) fail("create " + temp, errno);
 
   Descriptor file(fd);
   try {
     writeAll(file.get(), content, temp);
+    if (mode != 0600 && ::fchmod(file.get(), mode) != 0) fail("fchmod " + temp, errno);
     if (::fsync(file.get()) != 0) fail("fsync " + temp, errno);
     if (file.close() != 0) fail("close " + temp, errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) fail("rename " + temp, errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) fail("rename " + temp, errno);
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
@@ -130,7 +127,7 @@ void replaceFileAtomically(const std::string& path, std::string_view content, mo
   // The new content is in place; a failure to flush the folder only weakens what survives a
   // power cut, so it is not reported as a failed write.
   try {
-    syncFolder(folderOf(path));
+    syncFolder(folder);
   } catch (const std::system_error&) {
   }
 }

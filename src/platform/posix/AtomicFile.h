@@ -16,13 +16,13 @@ bool makeFolders(const std::string& path);
 std::optional<std::string> readWholeFile(const std::string& path);
 
 // Replaces `path` so that any reader, and the disk after a crash, sees either the old content
-// or the new one, never a mix: the content goes to a temporary file in the same folder, is
-// flushed to the disk, renamed over `path`, and the folder is flushed so the rename itself
-// lasts. With an empty `tempPath` a fresh unique name is used; a fixed name is only safe when
-// the caller holds a lock that keeps other writers out. On failure the temporary file is
-// removed, `path` is untouched and std::system_error is thrown.
-void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
-                           const std::string& tempPath = {});
+// or the new one, never a mix. The content goes to a new temporary file in the same folder
+// (see base/TemporaryName.h): created exclusively, never through a link nor over an existing
+// file, mode 0600 and not inherited by programs this process starts; it is flushed to the
+// disk, given `mode`, renamed over `path`, and the folder is flushed so the rename itself
+// lasts. On failure the temporary file is removed, `path` is untouched and std::system_error
+// is thrown.
+void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode);
 
 // Flushes a folder's entries (a rename or removal in it) to the disk.
 void syncFolder(const std::string& folder);

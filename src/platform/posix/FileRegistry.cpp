@@ -22,7 +22,6 @@ struct FileRegistry::Store {
         folder(dirs.configHome + "/verrelune"),
         file(folder + "/registry.reg"),
         lockFile(file + ".lock"),
-        tempFile(file + ".tmp"),
         corruptFile(file + ".corrupt"),
         autostartFolder(dirs.configHome + "/autostart"),
         autostartFile(autostartFolder + "/verrelune.desktop") {}
@@ -88,7 +87,7 @@ struct FileRegistry::Store {
       std::optional<RegistryDocument> document = load(true);
       if (!document) throw ERegistryException(valueName);
       change(*document);
-      replaceFileAtomically(file, document->serialize(), 0600, tempFile);
+      replaceFileAtomically(file, document->serialize(), 0600);
     } catch (const std::system_error&) {
       throw ERegistryException(valueName);
     }
@@ -103,7 +102,6 @@ struct FileRegistry::Store {
   std::string folder;
   std::string file;
   std::string lockFile;
-  std::string tempFile;
   std::string corruptFile;
   std::string autostartFolder;
   std::string autostartFile;
