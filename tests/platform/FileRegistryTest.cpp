@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryPlantedTemporary,
 
 TEST_F(FileRegistryTest, AwkwardTextSurvivesTheFile) {
   std::string bytes;
-  for (int c = 1; c < 256; ++c) bytes += static_cast<char>(c);
+  for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
   writeText("WallPaperActuel", bytes);
   EXPECT_EQ(readText("WallPaperActuel"), bytes);
 }

@@ -44,12 +44,13 @@ TEST(RegistryFile, TextThatCannotBeQuotedIsWrittenInHexadecimal) {
 
 class RegistryFileRoundTrip : public testing::TestWithParam<std::string> {};
 
-TEST_P(RegistryFileRoundTrip, EveryByteButNulSurvives) {
+TEST_P(RegistryFileRoundTrip, EveryByteSurvives) {
   RegistryDocument document;
   document.set("SOFTWARE\\Verrelune", "Valeur", text(GetParam()));
   document.set("SOFTWARE\\Verrelune", "Suivante", dword(0xFFFFFFFF));
   const auto back = RegistryDocument::parse(document.serialize());
   ASSERT_TRUE(back);
+  EXPECT_EQ(back->ignoredLines(), 0u);
   const StoredValue* value = back->find("software\\verrelune", "VALEUR");
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->type, StoredValue::Type::Text);
@@ -57,9 +58,9 @@ TEST_P(RegistryFileRoundTrip, EveryByteButNulSurvives) {
   EXPECT_EQ(back->find("SOFTWARE\\Verrelune", "Suivante")->dword, 0xFFFFFFFFu);
 }
 
-std::string everyByteButNul() {
+std::string everyByte() {
   std::string bytes;
-  for (int c = 1; c < 256; ++c) bytes += static_cast<char>(c);
+  for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
   return bytes;
 }
 
@@ -68,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(std::string(), "/home/ana/Images/", "back\\slash\\\\", "\"quoted\"",
                     "ends with backslash\\", "line\nbreak\r\n", "\xE9t\xE9 latin-1",
                     "\xC3\xA9t\xC3\xA9 utf-8", "tab\there", "[HKEY_CURRENT_USER\\x]",
-                    "\"a\"=dword:00000001", everyByteButNul(), std::string(300, '\x01')));
+                    "\"a\"=dword:00000001", std::string("a\0b", 3), std::string(1, '\0'),
+                    everyByte(), std::string(300, '\x01')));
 
 TEST(RegistryFile, ReadsWhatTheSystemEditorWrites) {
   const auto document = RegistryDocument::parse(
@@ -100,31 +102,42 @@ TEST(RegistryFile, EmptyFileHoldsNoSettings) {
   EXPECT_TRUE(document->keys().empty());
 }
 
-class RegistryFileRejects : public testing::TestWithParam<const char*> {};
+TEST(RegistryFile, TextWithoutTheHeaderIsNotARegistryFile) {
+  for (const char* text : {"garbage", "REGEDIT5\n", "[HKEY_CURRENT_USER\\K]\nREGEDIT4\n"})
+    EXPECT_FALSE(RegistryDocument::parse(text)) << text;
+}
 
-TEST_P(RegistryFileRejects, TextThatIsNotARegistryFile) {
-  EXPECT_FALSE(RegistryDocument::parse(GetParam()));
+struct BadLines {
+  const char* lines;
+  std::size_t ignored;
+};
+
+class RegistryFileBadLines : public testing::TestWithParam<BadLines> {};
+
+TEST_P(RegistryFileBadLines, CostOnlyThemselves) {
+  const auto document = RegistryDocument::parse(
+      std::string("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"avant\"=\"a\"\n") + GetParam().lines +
+      "[HKEY_CURRENT_USER\\K]\n\"apres\"=dword:00000002\n");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(document->ignoredLines(), GetParam().ignored);
+  ASSERT_NE(document->find("K", "avant"), nullptr);
+  EXPECT_EQ(document->find("K", "avant")->text, "a");
+  ASSERT_NE(document->find("K", "apres"), nullptr);
+  EXPECT_EQ(document->find("K", "apres")->dword, 2u);
+  EXPECT_EQ(document->find("K", "a"), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Malformed, RegistryFileRejects,
-    testing::Values("garbage", "REGEDIT5\n",
-                    "REGEDIT4\n\"Name\"=\"value before any key\"\n",
-                    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USERX]\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"unterminated\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"bad \\escape\"\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"x\" trailing\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:123456789\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:xyz\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):41,42\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):41,00,42,00\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):4g,00\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=hex(1):41,\\\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"\n",
-                    "REGEDIT4\n[HKEY_CURRENT_USER\\K]\nstray line\n"));
+    Malformed, RegistryFileBadLines,
+    testing::Values(BadLines{"\"a\"=\"unterminated\n", 1}, BadLines{"\"a\"=\"bad \\escape\"\n", 1},
+                    BadLines{"\"a\"=\"x\" trailing\n", 1}, BadLines{"\"a\"=dword:123456789\n", 1},
+                    BadLines{"\"a\"=dword:\n", 1}, BadLines{"\"a\"=dword:xyz\n", 1},
+                    BadLines{"\"a\"=hex(1):41,42\n", 1}, BadLines{"\"a\"=hex(1):4g,00\n", 1},
+                    BadLines{"\"a\"=hex(1):41,\\\n", 1}, BadLines{"\"a\"=hex:01,\\\n  zz\n", 2},
+                    BadLines{"\"a\"=hex(1):41,\\\n  00,\n", 1}, BadLines{"\"a\"=hexa:00\n", 1},
+                    BadLines{"\"a\"=\n", 1}, BadLines{"\"a\"\n", 1}, BadLines{"stray line\n", 1},
+                    BadLines{"[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"a\"=\"lost\"\n", 2},
+                    BadLines{"[HKEY_CURRENT_USER\\SOFTWARE\n\"a\"=\"lost\"\n", 2},
+                    BadLines{"[HKEY_CURRENT_USERX]\n", 1}));
 
 }  // namespace

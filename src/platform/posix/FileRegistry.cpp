@@ -36,7 +36,10 @@ struct FileRegistry::Store {
       return std::nullopt;
     }
     if (!content) return RegistryDocument{};
-    if (auto document = RegistryDocument::parse(*content)) return document;
+    if (auto document = RegistryDocument::parse(*content)) {
+      if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
+      return document;
+    }
     if (!locked) {
       // Look again under the lock: a writer may have replaced the file meanwhile, and only one
       // process should move it aside.
@@ -75,6 +78,17 @@ struct FileRegistry::Store {
                  "verrelune: the settings file %s could not be read and could not be moved "
                  "aside; the settings start from their defaults.\n",
                  file.c_str());
+  }
+
+  // The next write leaves those lines out for good; say it once.
+  void reportIgnoredLines(std::size_t count) const {
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::fprintf(stderr,
+                 "verrelune: %zu line(s) of the settings file %s could not be read; the other "
+                 "settings are kept and those lines are left out.\n",
+                 count, file.c_str());
   }
 
   // Read-modify-write of the file under the lock; any failure throws

@@ -14,8 +14,10 @@ namespace platform::posix {
 // instance of the program (started under another file name) shares it. Every write is a
 // read-modify-write under an exclusive lock on registry.reg.lock beside the file and replaces
 // the file atomically, so concurrent writers never lose each other's values and a crash never
-// leaves half a file. A file that cannot be parsed is moved aside as registry.reg.corrupt, with
-// one line on stderr, and the settings start again from their defaults.
+// leaves half a file. A line of the file that cannot be read costs only itself (one line on
+// stderr says so); a file that is not a registry file at all is moved aside as
+// registry.reg.corrupt, with one line on stderr, and the settings start again from their
+// defaults.
 //
 // Two keys are not kept in the file:
 // - SOFTWARE\Microsoft\Windows\CurrentVersion\Run is the autostart folder configHome/autostart

@@ -18,6 +18,7 @@ struct StoredValue {
   Type type = Type::Text;
   std::string text;  // the text, or for Other the written form after the '='
   std::uint32_t dword = 0;
+  friend bool operator==(const StoredValue&, const StoredValue&) = default;
 };
 
 // The content of a registry export file of HKEY_CURRENT_USER, in file order. Key paths are
@@ -28,10 +29,12 @@ class RegistryDocument {
   struct Value {
     std::string name;
     StoredValue value;
+    friend bool operator==(const Value&, const Value&) = default;
   };
   struct Key {
     std::string path;
     std::vector<Value> values;
+    friend bool operator==(const Key&, const Key&) = default;
   };
 
   bool hasKey(const std::string& path) const;
@@ -44,12 +47,19 @@ class RegistryDocument {
 
   // The file text: "REGEDIT4", then one [HKEY_CURRENT_USER\path] section per key.
   std::string serialize() const;
-  // Nothing when the text is not a registry file this program can read back whole.
+  // Nothing when the text is not a registry file at all (no REGEDIT4 header). Lines that
+  // cannot be read are left out, each costing only itself (a section line, the values under
+  // it); ignoredLines() counts them.
   static std::optional<RegistryDocument> parse(const std::string& text);
+  std::size_t ignoredLines() const { return ignoredLines_; }
+
+  // The same keys and values in the same order, spelt the same.
+  friend bool operator==(const RegistryDocument& a, const RegistryDocument& b);
 
  private:
   const Key* findKey(const std::string& path) const;
   std::vector<Key> keys_;
+  std::size_t ignoredLines_ = 0;
 };
 
 // Whether a key path or value name can be stored in the file at all: the format is line-based,
