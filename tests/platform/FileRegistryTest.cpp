@@ -1,12 +1,15 @@
 #include "platform/posix/FileRegistry.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "TempEnvironment.h"
 
@@ -105,9 +108,25 @@ TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceKeepEachOthersValues) {
                 static_cast<std::uint32_t>(i));
 }
 
-TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndSettingsStartAgain) {
-  const std::string garbage = "not a registry file\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n";
-  TempEnvironment::write(env.registryFile(), garbage);
+// What cannot be the settings file: the program keeps it aside and starts again.
+enum class Unreadable { NotARegistryFile, TooLarge, NamedPipe };
+
+class FileRegistryUnreadable : public FileRegistryTest,
+                               public testing::WithParamInterface<Unreadable> {};
+
+TEST_P(FileRegistryUnreadable, IsKeptAsideAndSettingsStartAgain) {
+  std::string content;
+  if (GetParam() == Unreadable::NotARegistryFile)
+    content = "not a registry file\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n";
+  if (GetParam() == Unreadable::TooLarge)
+    content = "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n;" +
+              std::string(FileRegistry::kMaxFileBytes, 'x') + "\n";
+  if (GetParam() == Unreadable::NamedPipe) {
+    std::filesystem::create_directories(env.registryFile().parent_path());
+    ASSERT_EQ(mkfifo(env.registryFile().c_str(), 0600), 0);
+  } else {
+    TempEnvironment::write(env.registryFile(), content);
+  }
 
   testing::internal::CaptureStderr();
   EXPECT_FALSE(registry().openKey(kCleProgramme, false));
@@ -116,13 +135,63 @@ TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndSettingsStartAgain) {
   key->writeDword("CheckChgtTousLes", 1);
   const std::string said = testing::internal::GetCapturedStderr();
 
-  EXPECT_EQ(TempEnvironment::read(env.registryFile().string() + ".corrupt"), garbage);
+  const std::filesystem::path corrupt = env.registryFile().string() + ".corrupt";
+  if (GetParam() == Unreadable::NamedPipe)
+    EXPECT_TRUE(std::filesystem::is_fifo(corrupt));
+  else
+    EXPECT_EQ(TempEnvironment::read(corrupt), content);
   EXPECT_EQ(key->readDword("CheckChgtTousLes"), 1u);
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_NE(said.find(env.registryFile().string()), std::string::npos) << said;
 }
 
-TEST_F(FileRegistryTest, AFailedWriteLeavesTheFileAndLaterReadsAsTheyWere) {
+INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryUnreadable,
+                         testing::Values(Unreadable::NotARegistryFile, Unreadable::TooLarge,
+                                         Unreadable::NamedPipe));
+
+// Another instance or the user may change the file at any time; as long as it stays as it
+// was, the values read before are used again.
+TEST_F(FileRegistryTest, TheFileIsReadAgainOnlyWhenItChangedOnDisk) {
+  writeText("WallPaperActuel", "/a.png");
+  FileRegistry kept;
+  auto key = kept.openKey(kCleProgramme, false);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/a.png");
+
+  const std::string file = env.registryFile().string();
+  const std::string original = TempEnvironment::read(file);
+  struct stat before {};
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  const auto rewrite = [&](const std::string& path, const std::string& picture, long nanoseconds) {
+    std::string content = original;
+    content.replace(content.find("/a.png"), 6, picture);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    timespec times[2] = {before.st_mtim, before.st_mtim};
+    times[1].tv_nsec = nanoseconds;
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  };
+  // The same inode, size and modification time: not read again.
+  rewrite(file, "/b.png", before.st_mtim.tv_nsec);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/a.png");
+  // One nanosecond later.
+  rewrite(file, "/c.png", (before.st_mtim.tv_nsec + 1) % 1000000000);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/c.png");
+  // Another size.
+  rewrite(file, "/dd.png", (before.st_mtim.tv_nsec + 1) % 1000000000);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/dd.png");
+  // Another file, of the same size and time, renamed into place.
+  rewrite(file + ".new", "/ee.png", (before.st_mtim.tv_nsec + 1) % 1000000000);
+  std::filesystem::rename(file + ".new", file);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/ee.png");
+}
+
+// The ways a write can fail once a good file is in place.
+enum class Failure { DiskFull, FileWouldBeTooLarge };
+
+class FileRegistryWriteFailure : public FileRegistryTest,
+                                 public testing::WithParamInterface<Failure> {};
+
+TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
   writeText("WallPaperActuel", "/ancien.png");
   const std::string before = TempEnvironment::read(env.registryFile());
 
@@ -130,14 +199,19 @@ TEST_F(FileRegistryTest, AFailedWriteLeavesTheFileAndLaterReadsAsTheyWere) {
   rlimit oldLimit{};
   getrlimit(RLIMIT_FSIZE, &oldLimit);
   const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = oldLimit;
-  small.rlim_cur = 512;
-  setrlimit(RLIMIT_FSIZE, &small);
+  if (GetParam() == Failure::DiskFull) {
+    rlimit small = oldLimit;
+    small.rlim_cur = 512;
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
 
   auto key = registry().openKey(kCleProgramme, false);
   ASSERT_TRUE(key);
   try {
-    key->writeText("WallPaperActuel", std::string(2000, 'x'));
+    key->writeText("WallPaperActuel", std::string(GetParam() == Failure::DiskFull
+                                                      ? 2000
+                                                      : FileRegistry::kMaxFileBytes,
+                                                  'x'));
     ADD_FAILURE() << "the write did not fail";
   } catch (const ERegistryException& error) {
     EXPECT_STREQ(error.what(), "Echec à la définition des données pour 'WallPaperActuel'");
@@ -147,11 +221,14 @@ TEST_F(FileRegistryTest, AFailedWriteLeavesTheFileAndLaterReadsAsTheyWere) {
 
   EXPECT_EQ(TempEnvironment::read(env.registryFile()), before);
   EXPECT_EQ(readText("WallPaperActuel"), "/ancien.png");
-  // Only the file and its lock: the temporary file went away.
+  // Only the file and its lock: no temporary file stays behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.registryFile().parent_path()),
                           std::filesystem::directory_iterator()),
             2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Failures, FileRegistryWriteFailure,
+                         testing::Values(Failure::DiskFull, Failure::FileWouldBeTooLarge));
 
 TEST_F(FileRegistryTest, WriteFailsWhenTheFolderCannotBeMade) {
   TempEnvironment::write(env.config() / "verrelune", "a file where the folder should be");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 using platform::posix::RegistryDocument;
 using platform::posix::StoredValue;
 
@@ -100,6 +102,25 @@ TEST(RegistryFile, EmptyFileHoldsNoSettings) {
   const auto document = RegistryDocument::parse("\n\n");
   ASSERT_TRUE(document);
   EXPECT_TRUE(document->keys().empty());
+}
+
+// A large file, in either shape, reads in time proportional to its size; each shape took
+// minutes before.
+TEST(RegistryFile, ReadingTakesTimeInProportionToTheFile) {
+  constexpr int kEntries = 100000;
+  for (const bool oneKeyPerValue : {false, true}) {
+    std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n";
+    for (int i = 0; i < kEntries; ++i) {
+      if (oneKeyPerValue) text += "[HKEY_CURRENT_USER\\K" + std::to_string(i) + "]\n";
+      text += "\"V" + std::to_string(i) + "\"=dword:00000001\n";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const auto document = RegistryDocument::parse(text);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(document);
+    EXPECT_NE(document->find(oneKeyPerValue ? "k99999" : "K", "v99999"), nullptr);
+    EXPECT_LT(elapsed, std::chrono::seconds(2)) << oneKeyPerValue;
+  }
 }
 
 TEST(RegistryFile, TextWithoutTheHeaderIsNotARegistryFile) {

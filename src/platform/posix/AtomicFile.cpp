@@ -55,6 +55,13 @@ void writeAll(int fd, std::string_view content, const std::string& path) {
   }
 }
 
+FileStamp stampFrom(const struct stat& info) {
+  return FileStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                   static_cast<std::int64_t>(info.st_size),
+                   static_cast<std::int64_t>(info.st_mtim.tv_sec),
+                   static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
 }  // namespace
 
 std::string folderOf(const std::string& path) {
@@ -74,13 +81,34 @@ bool makeFolders(const std::string& path) {
   return errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<FileStamp> stampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    fail("stat " + path, errno);
+  }
+  return stampFrom(info);
+}
+
+std::optional<FileRead> readRegularFile(const std::string& path, std::size_t maxBytes) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) {
     if (errno == ENOENT) return std::nullopt;
     fail("open " + path, errno);
   }
-  std::string content;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) fail("fstat " + path, errno);
+  FileRead result;
+  result.stamp = stampFrom(info);
+  if (!S_ISREG(info.st_mode)) {
+    result.outcome = FileRead::Outcome::NotRegularFile;
+    return result;
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    result.outcome = FileRead::Outcome::TooLarge;
+    return result;
+  }
+  result.content.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
@@ -89,9 +117,22 @@ std::optional<std::string> readWholeFile(const std::string& path) {
       fail("read " + path, errno);
     }
     if (count == 0) break;
-    content.append(buffer, static_cast<std::size_t>(count));
+    // The file may grow while it is read.
+    if (result.content.size() + static_cast<std::size_t>(count) > maxBytes) {
+      result.outcome = FileRead::Outcome::TooLarge;
+      result.content.clear();
+      return result;
+    }
+    result.content.append(buffer, static_cast<std::size_t>(count));
   }
-  return content;
+  return result;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+  std::optional<FileRead> file = readRegularFile(path);
+  if (!file) return std::nullopt;
+  if (file->outcome != FileRead::Outcome::Read) fail("not a regular file: " + path, EINVAL);
+  return std::move(file->content);
 }
 
 void syncFolder(const std::string& folder) {
@@ -100,7 +141,7 @@ void syncFolder(const std::string& folder) {
   if (::fsync(dir.get()) != 0) fail("fsync " + folder, errno);
 }
 
-void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
+FileStamp replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
   const std::string& target = path;
   const std::string folder = folderOf(target);
   const std::string name = target.substr(target.rfind('/') + 1);
@@ -114,10 +155,14 @@ void replaceFileAtomically(const std::string& path, std::string_view content, mo
   if (fd < 0) fail("create " + temp, errno);
 
   Descriptor file(fd);
+  FileStamp stamp;
   try {
     writeAll(file.get(), content, temp);
     if (mode != 0600 && ::fchmod(file.get(), mode) != 0) fail("fchmod " + temp, errno);
     if (::fsync(file.get()) != 0) fail("fsync " + temp, errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) fail("fstat " + temp, errno);
+    stamp = stampFrom(info);
     if (file.close() != 0) fail("close " + temp, errno);
     if (::rename(temp.c_str(), target.c_str()) != 0) fail("rename " + temp, errno);
   } catch (...) {
@@ -130,6 +175,7 @@ void replaceFileAtomically(const std::string& path, std::string_view content, mo
     syncFolder(folder);
   } catch (const std::system_error&) {
   }
+  return stamp;
 }
 
 FileLock::FileLock(const std::string& path)

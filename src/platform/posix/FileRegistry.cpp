@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <system_error>
 
 #include "platform/posix/AtomicFile.h"
@@ -26,20 +27,35 @@ struct FileRegistry::Store {
         autostartFolder(dirs.configHome + "/autostart"),
         autostartFile(autostartFolder + "/verrelune.desktop") {}
 
+  using Document = std::shared_ptr<const RegistryDocument>;
+
   // The file as it is now; an empty document when there is no file yet, nothing when it
-  // cannot be read. `locked` tells that the caller already holds the write lock.
-  std::optional<RegistryDocument> load(bool locked) const {
-    std::optional<std::string> content;
+  // cannot be read. The file is read and parsed again only when its stamp changed. `locked`
+  // tells that the caller already holds the write lock.
+  Document load(bool locked) const {
+    std::optional<FileStamp> stamp;
     try {
-      content = readWholeFile(file);
+      stamp = stampOf(file);
     } catch (const std::system_error&) {
-      return std::nullopt;
+      return nullptr;
     }
-    if (!content) return RegistryDocument{};
-    if (auto document = RegistryDocument::parse(*content)) {
-      if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
-      return document;
+    if (Document known = cached(stamp)) return known;
+    if (!stamp) return remember(stamp, RegistryDocument{});
+
+    std::optional<FileRead> read;
+    try {
+      read = readRegularFile(file, kMaxFileBytes);
+    } catch (const std::system_error&) {
+      return nullptr;
     }
+    if (!read) return remember(std::nullopt, RegistryDocument{});
+    if (read->outcome == FileRead::Outcome::Read) {
+      if (auto document = RegistryDocument::parse(read->content)) {
+        if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
+        return remember(read->stamp, std::move(*document));
+      }
+    }
+    const bool tooLarge = read->outcome == FileRead::Outcome::TooLarge;
     if (!locked) {
       // Look again under the lock: a writer may have replaced the file meanwhile, and only one
       // process should move it aside.
@@ -47,8 +63,8 @@ struct FileRegistry::Store {
         FileLock lock(lockFile);
         return load(true);
       } catch (const std::system_error&) {
-        reportUnreadable(false);
-        return RegistryDocument{};
+        reportUnreadable(false, tooLarge);
+        return std::make_shared<const RegistryDocument>();
       }
     }
     const bool movedAside = std::rename(file.c_str(), corruptFile.c_str()) == 0;
@@ -58,16 +74,33 @@ struct FileRegistry::Store {
       } catch (const std::system_error&) {
       }
     }
-    reportUnreadable(movedAside);
-    return RegistryDocument{};
+    reportUnreadable(movedAside, tooLarge);
+    return movedAside ? remember(std::nullopt, RegistryDocument{})
+                      : std::make_shared<const RegistryDocument>();
   }
 
-  void reportUnreadable(bool movedAside) const {
+  Document cached(const std::optional<FileStamp>& stamp) const {
+    std::lock_guard<std::mutex> guard(cacheMutex);
+    return cachedDocument && cachedStamp == stamp ? cachedDocument : nullptr;
+  }
+
+  Document remember(const std::optional<FileStamp>& stamp, RegistryDocument document) const {
+    auto shared = std::make_shared<const RegistryDocument>(std::move(document));
+    std::lock_guard<std::mutex> guard(cacheMutex);
+    cachedStamp = stamp;
+    cachedDocument = shared;
+    return shared;
+  }
+
+  void reportUnreadable(bool movedAside, bool tooLarge) const {
+    const std::string why =
+        tooLarge ? "is larger than " + std::to_string(kMaxFileBytes / 1024 / 1024) + " MiB"
+                 : "could not be read";
     if (movedAside) {
       std::fprintf(stderr,
-                   "verrelune: the settings file %s could not be read; it was kept as %s and "
-                   "the settings start again from their defaults.\n",
-                   file.c_str(), corruptFile.c_str());
+                   "verrelune: the settings file %s %s; it was kept as %s and the settings start "
+                   "again from their defaults.\n",
+                   file.c_str(), why.c_str(), corruptFile.c_str());
       return;
     }
     // The file stays where it is, so every later read would find it again: say it once.
@@ -75,9 +108,9 @@ struct FileRegistry::Store {
     if (said) return;
     said = true;
     std::fprintf(stderr,
-                 "verrelune: the settings file %s could not be read and could not be moved "
-                 "aside; the settings start from their defaults.\n",
-                 file.c_str());
+                 "verrelune: the settings file %s %s and could not be moved aside; the settings "
+                 "start from their defaults.\n",
+                 file.c_str(), why.c_str());
   }
 
   // The next write leaves those lines out for good; say it once.
@@ -92,23 +125,28 @@ struct FileRegistry::Store {
   }
 
   // Read-modify-write of the file under the lock; any failure throws
-  // ERegistryException(valueName) and leaves the file as it was.
+  // ERegistryException(valueName) and leaves the file as it was. A change that would make the
+  // file too large to be read again fails the same way.
   void update(const std::string& valueName,
               const std::function<void(RegistryDocument&)>& change) const {
     if (!isStorableName(valueName) || !makeFolders(folder)) throw ERegistryException(valueName);
     try {
       FileLock lock(lockFile);
-      std::optional<RegistryDocument> document = load(true);
-      if (!document) throw ERegistryException(valueName);
-      change(*document);
-      replaceFileAtomically(file, document->serialize(), 0600);
+      const Document current = load(true);
+      if (!current) throw ERegistryException(valueName);
+      RegistryDocument document = *current;
+      change(document);
+      const std::string text = document.serialize();
+      if (text.size() > kMaxFileBytes) throw ERegistryException(valueName);
+      const FileStamp written = replaceFileAtomically(file, text, 0600);
+      remember(written, std::move(document));
     } catch (const std::system_error&) {
       throw ERegistryException(valueName);
     }
   }
 
-  const StoredValue* findIn(const std::optional<RegistryDocument>& document,
-                            const std::string& path, const std::string& name) const {
+  const StoredValue* findIn(const Document& document, const std::string& path,
+                            const std::string& name) const {
     return document ? document->find(path, name) : nullptr;
   }
 
@@ -119,6 +157,11 @@ struct FileRegistry::Store {
   std::string corruptFile;
   std::string autostartFolder;
   std::string autostartFile;
+
+  // The last document read or written, and the stamp of the file it came from or went to.
+  mutable std::mutex cacheMutex;
+  mutable std::optional<FileStamp> cachedStamp;
+  mutable Document cachedDocument;
 };
 
 namespace {

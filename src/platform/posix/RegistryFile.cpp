@@ -1,6 +1,7 @@
 #include "platform/posix/RegistryFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -301,38 +302,51 @@ bool isStorableName(const std::string& name) {
                       [](char c) { return isControl(static_cast<unsigned char>(c)); });
 }
 
-const RegistryDocument::Key* RegistryDocument::findKey(const std::string& path) const {
-  const auto key = std::find_if(keys_.begin(), keys_.end(),
-                                [&](const Key& k) { return sameName(k.path, path); });
-  return key == keys_.end() ? nullptr : &*key;
+std::string RegistryDocument::folded(std::string_view name) {
+  std::string result(name);
+  for (char& c : result) c = foldChar(c);
+  return result;
 }
 
-bool RegistryDocument::hasKey(const std::string& path) const { return findKey(path) != nullptr; }
-
-RegistryDocument::Key& RegistryDocument::obtainKey(const std::string& path) {
-  if (const Key* key = findKey(path)) return const_cast<Key&>(*key);
-  keys_.push_back(Key{path, {}});
-  return keys_.back();
+std::optional<std::size_t> RegistryDocument::keyPosition(const std::string& path) const {
+  const auto found = keyPositions_.find(folded(path));
+  if (found == keyPositions_.end()) return std::nullopt;
+  return found->second;
 }
+
+bool RegistryDocument::hasKey(const std::string& path) const { return keyPosition(path).has_value(); }
+
+std::size_t RegistryDocument::obtainKeyPosition(const std::string& path) {
+  const auto [entry, added] = keyPositions_.try_emplace(folded(path), keys_.size());
+  if (added) {
+    keys_.push_back(Key{path, {}});
+    valuePositions_.emplace_back();
+  }
+  return entry->second;
+}
+
+void RegistryDocument::obtainKey(const std::string& path) { obtainKeyPosition(path); }
 
 const StoredValue* RegistryDocument::find(const std::string& path,
                                           const std::string& name) const {
-  const Key* key = findKey(path);
-  if (key == nullptr) return nullptr;
-  for (const Value& value : key->values)
-    if (sameName(value.name, name)) return &value.value;
-  return nullptr;
+  const std::optional<std::size_t> key = keyPosition(path);
+  if (!key) return nullptr;
+  const auto& positions = valuePositions_[*key];
+  const auto found = positions.find(folded(name));
+  return found == positions.end() ? nullptr : &keys_[*key].values[found->second].value;
+}
+
+void RegistryDocument::setAt(std::size_t key, const std::string& name, StoredValue value) {
+  std::vector<Value>& values = keys_[key].values;
+  const auto [entry, added] = valuePositions_[key].try_emplace(folded(name), values.size());
+  if (added)
+    values.push_back(Value{name, std::move(value)});
+  else
+    values[entry->second].value = std::move(value);
 }
 
 void RegistryDocument::set(const std::string& path, const std::string& name, StoredValue value) {
-  Key& key = obtainKey(path);
-  for (Value& existing : key.values) {
-    if (sameName(existing.name, name)) {
-      existing.value = std::move(value);
-      return;
-    }
-  }
-  key.values.push_back(Value{name, std::move(value)});
+  setAt(obtainKeyPosition(path), name, std::move(value));
 }
 
 std::string RegistryDocument::serialize() const {
@@ -379,28 +393,27 @@ std::optional<RegistryDocument> RegistryDocument::parse(const std::string& text)
   if (i == lines.size()) return document;
   if (trimmed(lines[i]) != kHeader) return std::nullopt;
 
-  // Nothing while no section line has been read, or after one that could not be.
-  std::optional<std::string> currentKey;
+  // None while no section line has been read, or after one that could not be.
+  constexpr std::size_t kNoKey = SIZE_MAX;
+  std::size_t currentKey = kNoKey;
   for (++i; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
     if (trimmed(line).empty() || line[0] == ';') continue;
 
     if (line[0] == '[') {
-      currentKey = readSection(line);
-      if (currentKey)
-        document.obtainKey(*currentKey);
-      else
-        ++document.ignoredLines_;
+      const std::optional<std::string> path = readSection(line);
+      currentKey = path ? document.obtainKeyPosition(*path) : kNoKey;
+      if (!path) ++document.ignoredLines_;
       continue;
     }
 
     std::optional<NamedValue> value = readValue(lines, i);
-    if (!value || !currentKey) {
+    if (!value || currentKey == kNoKey) {
       ++document.ignoredLines_;
       continue;
     }
     // A later line for the same name wins, as when the file is imported.
-    document.set(*currentKey, value->name, std::move(value->value));
+    document.setAt(currentKey, value->name, std::move(value->value));
   }
   return document;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform::posix {
@@ -23,7 +24,9 @@ struct StoredValue {
 
 // The content of a registry export file of HKEY_CURRENT_USER, in file order. Key paths are
 // relative to HKEY_CURRENT_USER ("SOFTWARE\\Verrelune"); key paths and value names compare
-// without regard to ASCII case and keep the spelling they were first written with.
+// without regard to ASCII case and keep the spelling they were first written with. Keys and
+// values are found through an index, so reading a file takes time in proportion to its size
+// whatever its shape.
 class RegistryDocument {
  public:
   struct Value {
@@ -39,7 +42,7 @@ class RegistryDocument {
 
   bool hasKey(const std::string& path) const;
   // Adds the key when it is missing.
-  Key& obtainKey(const std::string& path);
+  void obtainKey(const std::string& path);
   const StoredValue* find(const std::string& path, const std::string& name) const;
   void set(const std::string& path, const std::string& name, StoredValue value);
 
@@ -57,8 +60,15 @@ class RegistryDocument {
   friend bool operator==(const RegistryDocument& a, const RegistryDocument& b);
 
  private:
-  const Key* findKey(const std::string& path) const;
+  static std::string folded(std::string_view name);
+  std::optional<std::size_t> keyPosition(const std::string& path) const;
+  std::size_t obtainKeyPosition(const std::string& path);
+  void setAt(std::size_t key, const std::string& name, StoredValue value);
+
   std::vector<Key> keys_;
+  // Folded key path to its place in keys_; for each key, folded value name to its place.
+  std::unordered_map<std::string, std::size_t> keyPositions_;
+  std::vector<std::unordered_map<std::string, std::size_t>> valuePositions_;
   std::size_t ignoredLines_ = 0;
 };
 
