@@ -300,6 +300,44 @@ TEST_F(FileRegistryTest, RunKeyIsTheAutostartEntry) {
   EXPECT_THROW(run->writeDword("Verrelune", 1), ERegistryException);
 }
 
+// A file kept in a dotfiles folder and linked into place stays linked when it is written.
+enum class Linked { SettingsFile, AutostartEntry };
+
+class FileRegistryLinkedFile : public FileRegistryTest,
+                               public testing::WithParamInterface<Linked> {};
+
+TEST_P(FileRegistryLinkedFile, IsReplacedWhereTheLinkLeads) {
+  const bool settings = GetParam() == Linked::SettingsFile;
+  const std::filesystem::path place =
+      settings ? env.registryFile() : env.config() / "autostart" / "verrelune.desktop";
+  const std::filesystem::path dotfiles = env.home() / "dotfiles";
+  TempEnvironment::write(dotfiles / place.filename(), "");
+  std::filesystem::create_directories(place.parent_path());
+  const std::filesystem::path link =
+      std::filesystem::relative(dotfiles / place.filename(), place.parent_path());
+  std::filesystem::create_symlink(link, place);
+
+  if (settings)
+    writeText("WallPaperActuel", "/a.png");
+  else
+    registry().openKey(kCleDemarrage, false)->writeText("Verrelune", "\"/opt/v\" /background");
+
+  EXPECT_TRUE(std::filesystem::is_symlink(place));
+  EXPECT_EQ(std::filesystem::read_symlink(place), link);
+  EXPECT_NE(TempEnvironment::read(dotfiles / place.filename()).find(settings ? "/a.png" : "Exec="),
+            std::string::npos);
+  if (settings) {
+    EXPECT_EQ(readText("WallPaperActuel"), "/a.png");
+  }
+  // The temporary file was made beside the target, and is gone.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dotfiles),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FileRegistryLinkedFile,
+                         testing::Values(Linked::SettingsFile, Linked::AutostartEntry));
+
 TEST_F(FileRegistryTest, RunKeyDoesNotOpenWhenTheAutostartFolderCannotBeMade) {
   TempEnvironment::write(env.config() / "autostart", "not a folder");
   EXPECT_FALSE(registry().openKey(kCleDemarrage, false));

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 #include "base/TemporaryName.h"
 
@@ -17,6 +18,8 @@ namespace {
 // A name clash with an existing file is only possible by chance or by someone planting files;
 // a few fresh names settle it either way.
 constexpr int kNameAttempts = 100;
+// Links followed in a row before a chain counts as a loop, as the kernel counts them.
+constexpr int kMaxLinkHops = 40;
 
 [[noreturn]] void fail(const std::string& what, int error) {
   throw std::system_error(error, std::generic_category(), what);
@@ -60,6 +63,17 @@ FileStamp stampFrom(const struct stat& info) {
                    static_cast<std::int64_t>(info.st_size),
                    static_cast<std::int64_t>(info.st_mtim.tv_sec),
                    static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+std::optional<std::string> linkContent(const std::string& path) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (length <= 0) return std::nullopt;
+    if (static_cast<std::size_t>(length) < buffer.size())
+      return std::string(buffer.data(), static_cast<std::size_t>(length));
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 }  // namespace
@@ -135,14 +149,30 @@ std::optional<std::string> readWholeFile(const std::string& path) {
   return std::move(file->content);
 }
 
+std::string writeTarget(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    // Someone else's link, in a folder others may write to, is not followed.
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode) ||
+        info.st_uid != ::geteuid())
+      return current;
+    const std::optional<std::string> target = linkContent(current);
+    if (!target) return current;
+    current = (*target)[0] == '/' ? *target : folderOf(current) + "/" + *target;
+  }
+  return path;
+}
+
 void syncFolder(const std::string& folder) {
   Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0) fail("open " + folder, errno);
   if (::fsync(dir.get()) != 0) fail("fsync " + folder, errno);
 }
 
-FileStamp replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
-  const std::string& target = path;
+FileStamp replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
+                                AtLink atLink) {
+  const std::string target = atLink == AtLink::WriteThrough ? writeTarget(path) : path;
   const std::string folder = folderOf(target);
   const std::string name = target.substr(target.rfind('/') + 1);
   std::string temp;

@@ -48,14 +48,27 @@ std::optional<FileRead> readRegularFile(const std::string& path, std::size_t max
 // anything that is not a regular file, throw std::system_error.
 std::optional<std::string> readWholeFile(const std::string& path);
 
-// Replaces `path` so that any reader, and the disk after a crash, sees either the old content
-// or the new one, never a mix. The content goes to a new temporary file in the same folder
+// What replaceFileAtomically does with a symbolic link standing at `path`.
+enum class AtLink {
+  Replace,       // the link is replaced by the new file
+  WriteThrough,  // a link of the user's own is followed and the file it points to replaced in
+                 // its own folder; the link stays a link
+};
+
+// The file a write through links at `path` replaces: `path` itself unless it is a symbolic
+// link owned by the user, in which case the link is followed (again while the next one is the
+// user's own too). A link to a missing file gives that missing file; a loop gives `path`.
+std::string writeTarget(const std::string& path);
+
+// Replaces the file so that any reader, and the disk after a crash, sees either the old content
+// or the new one, never a mix. The content goes to a new temporary file in the target's folder
 // (see base/TemporaryName.h): created exclusively, never through a link nor over an existing
 // file, mode 0600 and not inherited by programs this process starts; it is flushed to the
-// disk, given `mode`, renamed over `path`, and the folder is flushed so the rename itself
-// lasts. Returns the stamp of the new file. On failure the temporary file is removed, `path`
-// is untouched and std::system_error is thrown.
-FileStamp replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode);
+// disk, given `mode`, renamed over the target, and the folder is flushed so the rename itself
+// lasts. Returns the stamp of the new file. On failure the temporary file is removed, the
+// target is untouched and std::system_error is thrown.
+FileStamp replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
+                                AtLink atLink = AtLink::Replace);
 
 // Flushes a folder's entries (a rename or removal in it) to the disk.
 void syncFolder(const std::string& folder);

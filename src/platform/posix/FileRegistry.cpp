@@ -23,7 +23,6 @@ struct FileRegistry::Store {
         folder(dirs.configHome + "/verrelune"),
         file(folder + "/registry.reg"),
         lockFile(file + ".lock"),
-        corruptFile(file + ".corrupt"),
         autostartFolder(dirs.configHome + "/autostart"),
         autostartFile(autostartFolder + "/verrelune.desktop") {}
 
@@ -63,18 +62,22 @@ struct FileRegistry::Store {
         FileLock lock(lockFile);
         return load(true);
       } catch (const std::system_error&) {
-        reportUnreadable(false, tooLarge);
+        reportUnreadable(false, tooLarge, {});
         return std::make_shared<const RegistryDocument>();
       }
     }
-    const bool movedAside = std::rename(file.c_str(), corruptFile.c_str()) == 0;
+    // A settings file kept elsewhere through a link is kept aside there; the link then
+    // leads to the file the next write makes.
+    const std::string target = writeTarget(file);
+    const std::string aside = target + ".corrupt";
+    const bool movedAside = std::rename(target.c_str(), aside.c_str()) == 0;
     if (movedAside) {
       try {
-        syncFolder(folder);
+        syncFolder(folderOf(target));
       } catch (const std::system_error&) {
       }
     }
-    reportUnreadable(movedAside, tooLarge);
+    reportUnreadable(movedAside, tooLarge, aside);
     return movedAside ? remember(std::nullopt, RegistryDocument{})
                       : std::make_shared<const RegistryDocument>();
   }
@@ -92,7 +95,7 @@ struct FileRegistry::Store {
     return shared;
   }
 
-  void reportUnreadable(bool movedAside, bool tooLarge) const {
+  void reportUnreadable(bool movedAside, bool tooLarge, const std::string& aside) const {
     const std::string why =
         tooLarge ? "is larger than " + std::to_string(kMaxFileBytes / 1024 / 1024) + " MiB"
                  : "could not be read";
@@ -100,7 +103,7 @@ struct FileRegistry::Store {
       std::fprintf(stderr,
                    "verrelune: the settings file %s %s; it was kept as %s and the settings start "
                    "again from their defaults.\n",
-                   file.c_str(), why.c_str(), corruptFile.c_str());
+                   file.c_str(), why.c_str(), aside.c_str());
       return;
     }
     // The file stays where it is, so every later read would find it again: say it once.
@@ -138,7 +141,7 @@ struct FileRegistry::Store {
       change(document);
       const std::string text = document.serialize();
       if (text.size() > kMaxFileBytes) throw ERegistryException(valueName);
-      const FileStamp written = replaceFileAtomically(file, text, 0600);
+      const FileStamp written = replaceFileAtomically(file, text, 0600, AtLink::WriteThrough);
       remember(written, std::move(document));
     } catch (const std::system_error&) {
       throw ERegistryException(valueName);
@@ -154,7 +157,6 @@ struct FileRegistry::Store {
   std::string folder;
   std::string file;
   std::string lockFile;
-  std::string corruptFile;
   std::string autostartFolder;
   std::string autostartFile;
 
@@ -238,7 +240,8 @@ class AutostartKey : public RegistryKey {
     if (!sameRegistryName(name, kAutostartValue)) return others_.writeText(name, commandLine);
     if (!makeFolders(store_->autostartFolder)) throw ERegistryException(name);
     try {
-      replaceFileAtomically(store_->autostartFile, autostartEntryFor(commandLine), 0644);
+      replaceFileAtomically(store_->autostartFile, autostartEntryFor(commandLine), 0644,
+                            AtLink::WriteThrough);
     } catch (const std::system_error&) {
       throw ERegistryException(name);
     }

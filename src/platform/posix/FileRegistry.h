@@ -20,7 +20,8 @@ namespace platform::posix {
 // cannot be read costs only itself (one line on stderr says so); a file that is not a registry
 // file at all, is larger than kMaxFileBytes or is not a regular file is moved aside as
 // registry.reg.corrupt, with one line on stderr, and the settings start again from their
-// defaults.
+// defaults. A settings file or autostart entry that is a symbolic link of the user's (a
+// dotfiles folder) is written through: the file it points to is replaced, in its own folder.
 //
 // Two keys are not kept in the file:
 // - SOFTWARE\Microsoft\Windows\CurrentVersion\Run is the autostart folder configHome/autostart

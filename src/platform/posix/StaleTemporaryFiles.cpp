@@ -75,8 +75,10 @@ void removeStaleIn(const std::string& folder, const std::string& targetName, std
 
 std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs) {
   const std::string data = dirs.dataHome + "/Verrelune/";
-  return {dirs.configHome + "/verrelune/registry.reg", dirs.configHome + "/autostart/verrelune.desktop",
-          data + "Verrelune.bmp", data + "Verrelune-a.png", data + "Verrelune-b.png"};
+  // The settings file and the autostart entry are written where the user's links lead.
+  return {writeTarget(dirs.configHome + "/verrelune/registry.reg"),
+          writeTarget(dirs.configHome + "/autostart/verrelune.desktop"), data + "Verrelune.bmp",
+          data + "Verrelune-a.png", data + "Verrelune-b.png"};
 }
 
 void removeStaleTemporaryFilesOf(const std::vector<std::string>& targets) {

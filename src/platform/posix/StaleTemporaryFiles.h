@@ -7,8 +7,9 @@
 
 namespace platform::posix {
 
-// The files the program replaces through temporary files: the settings file, the autostart
-// entry, the wallpaper bitmap and its two PNG copies for the desktop.
+// The files the program replaces through temporary files: the settings file and the
+// autostart entry (where the user's links lead), the wallpaper bitmap and its two PNG copies
+// for the desktop.
 std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs);
 
 // Removes what runs killed while writing left of the temporary files of `targets`, in each
