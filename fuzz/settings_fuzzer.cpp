@@ -12,7 +12,8 @@
 using platform::posix::RegistryDocument;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const auto first = RegistryDocument::parse(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const auto first = RegistryDocument::parse(text);
   if (!first) return 0;
   const std::string written = first->serialize();
   const auto second = RegistryDocument::parse(written);

@@ -212,7 +212,8 @@ TEST_F(Installation, ASettingThatCannotBeWrittenLeavesTheWallpaperFileAsItWas) {
   moteur.InstallerWallpaper(1, true);
   EXPECT_EQ(fs::last_write_time(etat.FichierWallpaper), avant);
   // No temporary file stays behind.
-  EXPECT_EQ(std::distance(fs::directory_iterator(etat.DossierDonnees), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(etat.DossierDonnees), fs::directory_iterator()),
+            1);
   EXPECT_EQ(bureau.appels.size(), 1u);
 }
 

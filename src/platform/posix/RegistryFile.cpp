@@ -314,7 +314,9 @@ std::optional<std::size_t> RegistryDocument::keyPosition(const std::string& path
   return found->second;
 }
 
-bool RegistryDocument::hasKey(const std::string& path) const { return keyPosition(path).has_value(); }
+bool RegistryDocument::hasKey(const std::string& path) const {
+  return keyPosition(path).has_value();
+}
 
 std::size_t RegistryDocument::obtainKeyPosition(const std::string& path) {
   const auto [entry, added] = keyPositions_.try_emplace(folded(path), keys_.size());
