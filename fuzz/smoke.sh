@@ -4,7 +4,8 @@
 #   fuzz/smoke.sh [BUILD_DIR] [SECONDS_PER_HARNESS]
 #
 # BUILD_DIR defaults to build-fuzz in the repository, SECONDS to 25. Seeds: fuzz/seeds/<harness>/
-# and, for the bitmap, PNG, GIF and Targa readers, their test files in tests/data.
+# and, for the bitmap, PNG, GIF and Targa readers, their test files in tests/data; a harness
+# with a fuzz/<harness>.dict gets those tokens too.
 # New inputs go to a temporary folder, never into the seeds. Exits non-zero on any finding;
 # the input that caused it is kept in BUILD_DIR/artifacts/<harness>/.
 set -euo pipefail
@@ -26,13 +27,15 @@ run() {
   for folder in "$@"; do
     if [ -d "$folder" ]; then seeds+=("$folder"); else echo "fuzz/smoke.sh: no seed folder $folder" >&2; fi
   done
-  local work artifacts
+  local work artifacts dict=()
+  [ -f "$here/$harness.dict" ] && dict=(-dict="$here/$harness.dict")
   work=$(mktemp -d)
   artifacts=$build/artifacts/$harness/
   mkdir -p "$artifacts"
   echo "== $harness: ${seconds}s over ${#seeds[@]} seed folders"
   if ! nice "$build/$harness" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
-      -print_final_stats=1 -artifact_prefix="$artifacts" "$work" "${seeds[@]}" 2>"$build/$harness.log"; then
+      -print_final_stats=1 -artifact_prefix="$artifacts" "${dict[@]}" "$work" "${seeds[@]}" \
+      2>"$build/$harness.log"; then
     tail -n 60 "$build/$harness.log"
     echo "FINDING in $harness: see $build/$harness.log and $artifacts" >&2
     status=1
@@ -50,4 +53,5 @@ run png_fuzzer "$here/seeds/png" "$corpus/pngsuite"
 run gif_fuzzer "$here/seeds/gif" "$corpus/gif"
 run tga_fuzzer "$here/seeds/tga" "$corpus/targa"
 run decompressor_fuzzer "$here/seeds/decompressors"
+run settings_fuzzer "$here/seeds/settings"
 exit $status

@@ -1,14 +1,57 @@
 #include "wallpaper/FichierBmp.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#if defined(_WIN32)
+#include <io.h>
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "base/Exception.h"
+#include "base/TemporaryName.h"
 #include "wallpaper/Chemins.h"
 
 namespace {
+
+// A clash with an existing name is only possible by chance or by someone planting files.
+constexpr int kEssaisNom = 100;
+#if defined(_WIN32)
+constexpr const char* kSeparateurs = "\\/";
+#else
+constexpr const char* kSeparateurs = "/";
+#endif
+// The desktop reads the file; nobody needs to write it but the program.
+#if defined(_WIN32)
+// Windows has no such modes; its calls under the POSIX names.
+int OuvrirExclusif(const std::string& chemin) {
+  return ::_wopen(CheminSysteme(chemin).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int Ecrire(int descripteur, const std::uint8_t* octets, std::size_t taille) {
+  return ::_write(descripteur, octets, static_cast<unsigned>(std::min<std::size_t>(taille, 1u << 30)));
+}
+bool Terminer(int descripteur) { return ::_commit(descripteur) == 0; }
+int Fermer(int descripteur) { return ::_close(descripteur); }
+void Effacer(const std::string& chemin) { ::_wunlink(CheminSysteme(chemin).c_str()); }
+long Processus() { return ::_getpid(); }
+#else
+constexpr mode_t kModeFichier = 0644;
+int OuvrirExclusif(const std::string& chemin) {
+  return ::open(chemin.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+ssize_t Ecrire(int descripteur, const std::uint8_t* octets, std::size_t taille) {
+  return ::write(descripteur, octets, taille);
+}
+bool Terminer(int descripteur) { return ::fchmod(descripteur, kModeFichier) == 0 && ::fsync(descripteur) == 0; }
+int Fermer(int descripteur) { return ::close(descripteur); }
+void Effacer(const std::string& chemin) { ::unlink(chemin.c_str()); }
+long Processus() { return static_cast<long>(::getpid()); }
+#endif
 
 void Ecrire16(std::vector<std::uint8_t>& o, std::uint32_t v) {
   o.push_back(static_cast<std::uint8_t>(v));
@@ -69,27 +112,52 @@ std::vector<std::uint8_t> EnTetes(const TBitmap& image) {
   return o;
 }
 
+// Creates the temporary file beside `chemin`: a new name, created exclusively so that nothing
+// planted in the folder (a file, a link to another file) is ever written through, readable by
+// the user only until it is complete. Returns the descriptor and sets `temporaire`; -1 when no
+// file could be made.
+int CreerTemporaire(const std::string& chemin, std::string& temporaire) {
+  const std::size_t barre = chemin.find_last_of(kSeparateurs);
+  const std::string dossier = barre == std::string::npos ? "" : chemin.substr(0, barre + 1);
+  const std::string nom = barre == std::string::npos ? chemin : chemin.substr(barre + 1);
+  for (int essai = 0; essai < kEssaisNom; ++essai) {
+    temporaire = dossier + temporaryNameFor(nom, Processus());
+    const int descripteur = OuvrirExclusif(temporaire);
+    if (descripteur >= 0 || errno != EEXIST) return descripteur;
+  }
+  return -1;
+}
+
+bool EcrireTout(int descripteur, const std::uint8_t* octets, std::size_t taille) {
+  while (taille > 0) {
+    const auto ecrits = Ecrire(descripteur, octets, taille);
+    if (ecrits < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    octets += ecrits;
+    taille -= static_cast<std::size_t>(ecrits);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& chemin) {
-  const std::string temporaire = chemin + ".tmp";
-  {
-    std::ofstream fichier(CheminSysteme(temporaire), std::ios::binary | std::ios::trunc);
-    if (fichier) {
-      const auto entetes = EnTetes(image);
-      fichier.write(reinterpret_cast<const char*>(entetes.data()),
-                    static_cast<std::streamsize>(entetes.size()));
-      const auto octetsLigne = static_cast<std::streamsize>(
-          RowStride(image.Layout(), static_cast<std::uint64_t>(image.Width())));
-      for (int y = image.Height() - 1; y >= 0 && fichier; --y)
-        fichier.write(reinterpret_cast<const char*>(image.ScanLine(y).data()), octetsLigne);
-      fichier.flush();
-    }
-    if (!fichier) {
-      std::error_code ignore;
-      std::filesystem::remove(CheminSysteme(temporaire), ignore);
-      throw Exception("Cannot write the wallpaper file " + chemin);
-    }
+  std::string temporaire;
+  const int descripteur = CreerTemporaire(chemin, temporaire);
+  if (descripteur < 0) throw Exception("Cannot write the wallpaper file " + chemin);
+  const auto entetes = EnTetes(image);
+  bool reussi = EcrireTout(descripteur, entetes.data(), entetes.size());
+  const std::size_t octetsLigne =
+      RowStride(image.Layout(), static_cast<std::uint64_t>(image.Width()));
+  for (int y = image.Height() - 1; y >= 0 && reussi; --y)
+    reussi = EcrireTout(descripteur, image.ScanLine(y).data(), octetsLigne);
+  reussi = reussi && Terminer(descripteur);
+  reussi = Fermer(descripteur) == 0 && reussi;
+  if (!reussi) {
+    Effacer(temporaire);
+    throw Exception("Cannot write the wallpaper file " + chemin);
   }
   return temporaire;
 }

@@ -1,12 +1,15 @@
 #include "platform/posix/FileRegistry.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "TempEnvironment.h"
 
@@ -105,9 +108,25 @@ TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceKeepEachOthersValues) {
                 static_cast<std::uint32_t>(i));
 }
 
-TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndSettingsStartAgain) {
-  const std::string garbage = "not a registry file\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n";
-  TempEnvironment::write(env.registryFile(), garbage);
+// What cannot be the settings file: the program keeps it aside and starts again.
+enum class Unreadable { NotARegistryFile, TooLarge, NamedPipe };
+
+class FileRegistryUnreadable : public FileRegistryTest,
+                               public testing::WithParamInterface<Unreadable> {};
+
+TEST_P(FileRegistryUnreadable, IsKeptAsideAndSettingsStartAgain) {
+  std::string content;
+  if (GetParam() == Unreadable::NotARegistryFile)
+    content = "not a registry file\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n";
+  if (GetParam() == Unreadable::TooLarge)
+    content = "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n;" +
+              std::string(FileRegistry::kMaxFileBytes, 'x') + "\n";
+  if (GetParam() == Unreadable::NamedPipe) {
+    std::filesystem::create_directories(env.registryFile().parent_path());
+    ASSERT_EQ(mkfifo(env.registryFile().c_str(), 0600), 0);
+  } else {
+    TempEnvironment::write(env.registryFile(), content);
+  }
 
   testing::internal::CaptureStderr();
   EXPECT_FALSE(registry().openKey(kCleProgramme, false));
@@ -116,14 +135,58 @@ TEST_F(FileRegistryTest, CorruptFileIsKeptAsideAndSettingsStartAgain) {
   key->writeDword("CheckChgtTousLes", 1);
   const std::string said = testing::internal::GetCapturedStderr();
 
-  EXPECT_EQ(TempEnvironment::read(env.registryFile().string() + ".corrupt"), garbage);
+  const std::filesystem::path corrupt = env.registryFile().string() + ".corrupt";
+  if (GetParam() == Unreadable::NamedPipe)
+    EXPECT_TRUE(std::filesystem::is_fifo(corrupt));
+  else
+    EXPECT_EQ(TempEnvironment::read(corrupt), content);
   EXPECT_EQ(key->readDword("CheckChgtTousLes"), 1u);
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_NE(said.find(env.registryFile().string()), std::string::npos) << said;
 }
 
+INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryUnreadable,
+                         testing::Values(Unreadable::NotARegistryFile, Unreadable::TooLarge,
+                                         Unreadable::NamedPipe));
+
+// Another instance or the user may change the file at any time; as long as it stays as it
+// was, the values read before are used again.
+TEST_F(FileRegistryTest, TheFileIsReadAgainOnlyWhenItChangedOnDisk) {
+  writeText("WallPaperActuel", "/a.png");
+  FileRegistry kept;
+  auto key = kept.openKey(kCleProgramme, false);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/a.png");
+
+  const std::string file = env.registryFile().string();
+  const std::string original = TempEnvironment::read(file);
+  struct stat before {};
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  const auto rewrite = [&](const std::string& path, const std::string& picture, long nanoseconds) {
+    std::string content = original;
+    content.replace(content.find("/a.png"), 6, picture);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    timespec times[2] = {before.st_mtim, before.st_mtim};
+    times[1].tv_nsec = nanoseconds;
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  };
+  // The same inode, size and modification time: not read again.
+  rewrite(file, "/b.png", before.st_mtim.tv_nsec);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/a.png");
+  // One nanosecond later.
+  rewrite(file, "/c.png", (before.st_mtim.tv_nsec + 1) % 1000000000);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/c.png");
+  // Another size.
+  rewrite(file, "/dd.png", (before.st_mtim.tv_nsec + 1) % 1000000000);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/dd.png");
+  // Another file, of the same size and time, renamed into place.
+  rewrite(file + ".new", "/ee.png", (before.st_mtim.tv_nsec + 1) % 1000000000);
+  std::filesystem::rename(file + ".new", file);
+  EXPECT_EQ(key->readText("WallPaperActuel"), "/ee.png");
+}
+
 // The ways a write can fail once a good file is in place.
-enum class Failure { TemporaryFileBlocked, DiskFull };
+enum class Failure { DiskFull, FileWouldBeTooLarge };
 
 class FileRegistryWriteFailure : public FileRegistryTest,
                                  public testing::WithParamInterface<Failure> {};
@@ -131,14 +194,12 @@ class FileRegistryWriteFailure : public FileRegistryTest,
 TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
   writeText("WallPaperActuel", "/ancien.png");
   const std::string before = TempEnvironment::read(env.registryFile());
-  const std::filesystem::path temp = env.registryFile().string() + ".tmp";
 
+  // A full disk: the file size limit stops the temporary file's writing.
   rlimit oldLimit{};
   getrlimit(RLIMIT_FSIZE, &oldLimit);
   const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
-  if (GetParam() == Failure::TemporaryFileBlocked) {
-    std::filesystem::create_directory(temp);
-  } else {
+  if (GetParam() == Failure::DiskFull) {
     rlimit small = oldLimit;
     small.rlim_cur = 512;
     setrlimit(RLIMIT_FSIZE, &small);
@@ -147,7 +208,10 @@ TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
   auto key = registry().openKey(kCleProgramme, false);
   ASSERT_TRUE(key);
   try {
-    key->writeText("WallPaperActuel", std::string(2000, 'x'));
+    key->writeText("WallPaperActuel", std::string(GetParam() == Failure::DiskFull
+                                                      ? 2000
+                                                      : FileRegistry::kMaxFileBytes,
+                                                  'x'));
     ADD_FAILURE() << "the write did not fail";
   } catch (const ERegistryException& error) {
     EXPECT_STREQ(error.what(), "Echec à la définition des données pour 'WallPaperActuel'");
@@ -157,13 +221,14 @@ TEST_P(FileRegistryWriteFailure, LeavesTheFileAndLaterReadsAsTheyWere) {
 
   EXPECT_EQ(TempEnvironment::read(env.registryFile()), before);
   EXPECT_EQ(readText("WallPaperActuel"), "/ancien.png");
-  if (GetParam() == Failure::DiskFull) {
-    EXPECT_FALSE(std::filesystem::exists(temp));
-  }
+  // Only the file and its lock: no temporary file stays behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(env.registryFile().parent_path()),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, FileRegistryWriteFailure,
-                         testing::Values(Failure::TemporaryFileBlocked, Failure::DiskFull));
+                         testing::Values(Failure::DiskFull, Failure::FileWouldBeTooLarge));
 
 TEST_F(FileRegistryTest, WriteFailsWhenTheFolderCannotBeMade) {
   TempEnvironment::write(env.config() / "verrelune", "a file where the folder should be");
@@ -177,21 +242,35 @@ TEST_F(FileRegistryTest, WriteFailsWhenTheFolderCannotBeMade) {
   EXPECT_THROW(key->writeDword("EditFreqDuree", 30), ERegistryException);
 }
 
-TEST_F(FileRegistryTest, TemporaryFileLeftByACrashIsIgnored) {
-  writeText("WallPaperActuel", "/avant.png");
-  const std::filesystem::path temp = env.registryFile().string() + ".tmp";
-  TempEnvironment::write(temp, "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n\"Wall");
+// Whoever can write in the settings folder may plant something at the fixed temporary name
+// older versions used: it is neither written through nor in the way.
+enum class Planted { SymbolicLink, HardLink };
 
-  EXPECT_EQ(readText("WallPaperActuel"), "/avant.png");
-  writeText("ComboFreqTemps", "2");
-  EXPECT_EQ(readText("WallPaperActuel"), "/avant.png");
-  EXPECT_EQ(readText("ComboFreqTemps"), "2");
-  EXPECT_FALSE(std::filesystem::exists(temp));
+class FileRegistryPlantedTemporary : public FileRegistryTest,
+                                     public testing::WithParamInterface<Planted> {};
+
+TEST_P(FileRegistryPlantedTemporary, IsLeftAloneAndTheWriteSucceeds) {
+  writeText("WallPaperActuel", "/avant.png");
+  const std::filesystem::path victim = env.home() / ".bashrc";
+  TempEnvironment::write(victim, "victim\n");
+  const std::filesystem::path planted = env.registryFile().string() + ".tmp";
+  if (GetParam() == Planted::SymbolicLink)
+    std::filesystem::create_symlink(victim, planted);
+  else
+    std::filesystem::create_hard_link(victim, planted);
+
+  writeText("WallPaperActuel", "/apres.png");
+  EXPECT_EQ(readText("WallPaperActuel"), "/apres.png");
+  EXPECT_EQ(TempEnvironment::read(victim), "victim\n");
+  EXPECT_EQ(TempEnvironment::read(planted), "victim\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryPlantedTemporary,
+                         testing::Values(Planted::SymbolicLink, Planted::HardLink));
 
 TEST_F(FileRegistryTest, AwkwardTextSurvivesTheFile) {
   std::string bytes;
-  for (int c = 1; c < 256; ++c) bytes += static_cast<char>(c);
+  for (int c = 0; c < 256; ++c) bytes += static_cast<char>(c);
   writeText("WallPaperActuel", bytes);
   EXPECT_EQ(readText("WallPaperActuel"), bytes);
 }
@@ -220,6 +299,44 @@ TEST_F(FileRegistryTest, RunKeyIsTheAutostartEntry) {
   EXPECT_EQ(registry().openKey(kCleDemarrage, false)->readText("Autre"), "x");
   EXPECT_THROW(run->writeDword("Verrelune", 1), ERegistryException);
 }
+
+// A file kept in a dotfiles folder and linked into place stays linked when it is written.
+enum class Linked { SettingsFile, AutostartEntry };
+
+class FileRegistryLinkedFile : public FileRegistryTest,
+                               public testing::WithParamInterface<Linked> {};
+
+TEST_P(FileRegistryLinkedFile, IsReplacedWhereTheLinkLeads) {
+  const bool settings = GetParam() == Linked::SettingsFile;
+  const std::filesystem::path place =
+      settings ? env.registryFile() : env.config() / "autostart" / "verrelune.desktop";
+  const std::filesystem::path dotfiles = env.home() / "dotfiles";
+  TempEnvironment::write(dotfiles / place.filename(), "");
+  std::filesystem::create_directories(place.parent_path());
+  const std::filesystem::path link =
+      std::filesystem::relative(dotfiles / place.filename(), place.parent_path());
+  std::filesystem::create_symlink(link, place);
+
+  if (settings)
+    writeText("WallPaperActuel", "/a.png");
+  else
+    registry().openKey(kCleDemarrage, false)->writeText("Verrelune", "\"/opt/v\" /background");
+
+  EXPECT_TRUE(std::filesystem::is_symlink(place));
+  EXPECT_EQ(std::filesystem::read_symlink(place), link);
+  EXPECT_NE(TempEnvironment::read(dotfiles / place.filename()).find(settings ? "/a.png" : "Exec="),
+            std::string::npos);
+  if (settings) {
+    EXPECT_EQ(readText("WallPaperActuel"), "/a.png");
+  }
+  // The temporary file was made beside the target, and is gone.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dotfiles),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FileRegistryLinkedFile,
+                         testing::Values(Linked::SettingsFile, Linked::AutostartEntry));
 
 TEST_F(FileRegistryTest, RunKeyDoesNotOpenWhenTheAutostartFolderCannotBeMade) {
   TempEnvironment::write(env.config() / "autostart", "not a folder");

@@ -229,8 +229,25 @@ TEST_F(Installation, ASettingThatCannotBeWrittenLeavesTheWallpaperFileAsItWas) {
   registre.setWritesFail();
   moteur.InstallerWallpaper(1, true);
   EXPECT_EQ(fs::last_write_time(etat.FichierWallpaper), avant);
-  EXPECT_FALSE(fs::exists(etat.FichierWallpaper + ".tmp"));
+  // No temporary file stays behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(etat.DossierDonnees), fs::directory_iterator()),
+            1);
   EXPECT_EQ(bureau.appels.size(), 1u);
+}
+
+// In a data folder others can write to, a link planted at a predictable temporary name must
+// not make the program overwrite the file it points to.
+TEST_F(Installation, ALinkAtTheOldTemporaryNameIsNeverWrittenThrough) {
+  image("one.bmp", 50, 40);
+  fs::create_directories(etat.DossierDonnees);
+  const fs::path victime = dossier_ / "victime";
+  std::ofstream(victime) << "intact";
+  fs::create_symlink(victime, etat.FichierWallpaper + ".tmp");
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(etat.Catalogue[0]));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(etat.FichierWallpaper)));
+  std::ifstream relu(victime);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(relu), {}), "intact");
 }
 
 TEST_F(Installation, APictureOfZeroWidthIsAFailedLoad) {

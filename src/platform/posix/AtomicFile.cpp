@@ -7,10 +7,19 @@
 
 #include <cerrno>
 #include <system_error>
+#include <vector>
+
+#include "base/TemporaryName.h"
 
 namespace platform::posix {
 
 namespace {
+
+// A name clash with an existing file is only possible by chance or by someone planting files;
+// a few fresh names settle it either way.
+constexpr int kNameAttempts = 100;
+// Links followed in a row before a chain counts as a loop, as the kernel counts them.
+constexpr int kMaxLinkHops = 40;
 
 [[noreturn]] void fail(const std::string& what, int error) {
   throw std::system_error(error, std::generic_category(), what);
@@ -49,6 +58,24 @@ void writeAll(int fd, std::string_view content, const std::string& path) {
   }
 }
 
+FileStamp stampFrom(const struct stat& info) {
+  return FileStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                   static_cast<std::int64_t>(info.st_size),
+                   static_cast<std::int64_t>(info.st_mtim.tv_sec),
+                   static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+std::optional<std::string> linkContent(const std::string& path) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (length <= 0) return std::nullopt;
+    if (static_cast<std::size_t>(length) < buffer.size())
+      return std::string(buffer.data(), static_cast<std::size_t>(length));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 }  // namespace
 
 std::string folderOf(const std::string& path) {
@@ -68,13 +95,34 @@ bool makeFolders(const std::string& path) {
   return errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<FileStamp> stampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    fail("stat " + path, errno);
+  }
+  return stampFrom(info);
+}
+
+std::optional<FileRead> readRegularFile(const std::string& path, std::size_t maxBytes) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) {
     if (errno == ENOENT) return std::nullopt;
     fail("open " + path, errno);
   }
-  std::string content;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) fail("fstat " + path, errno);
+  FileRead result;
+  result.stamp = stampFrom(info);
+  if (!S_ISREG(info.st_mode)) {
+    result.outcome = FileRead::Outcome::NotRegularFile;
+    return result;
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    result.outcome = FileRead::Outcome::TooLarge;
+    return result;
+  }
+  result.content.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
@@ -83,9 +131,37 @@ std::optional<std::string> readWholeFile(const std::string& path) {
       fail("read " + path, errno);
     }
     if (count == 0) break;
-    content.append(buffer, static_cast<std::size_t>(count));
+    // The file may grow while it is read.
+    if (result.content.size() + static_cast<std::size_t>(count) > maxBytes) {
+      result.outcome = FileRead::Outcome::TooLarge;
+      result.content.clear();
+      return result;
+    }
+    result.content.append(buffer, static_cast<std::size_t>(count));
   }
-  return content;
+  return result;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+  std::optional<FileRead> file = readRegularFile(path);
+  if (!file) return std::nullopt;
+  if (file->outcome != FileRead::Outcome::Read) fail("not a regular file: " + path, EINVAL);
+  return std::move(file->content);
+}
+
+std::string writeTarget(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    // Someone else's link, in a folder others may write to, is not followed.
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode) ||
+        info.st_uid != ::geteuid())
+      return current;
+    const std::optional<std::string> target = linkContent(current);
+    if (!target) return current;
+    current = (*target)[0] == '/' ? *target : folderOf(current) + "/" + *target;
+  }
+  return path;
 }
 
 void syncFolder(const std::string& folder) {
@@ -94,35 +170,31 @@ void syncFolder(const std::string& folder) {
   if (::fsync(dir.get()) != 0) fail("fsync " + folder, errno);
 }
 
-void replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
-                           const std::string& tempPath) {
-  std::string temp = tempPath;
-  int fd;
-  if (temp.empty()) {
-    const std::string folder = folderOf(path);
-    const std::string name = path.substr(path.rfind('/') + 1);
-    // A hidden name without the final extension, so that folder watchers that look for
-    // ".desktop" or ".reg" files never pick up a half-written one.
-    temp = folder + "/." + name + ".tmp-XXXXXX";
-    fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0 && ::fchmod(fd, mode) != 0) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      fail("fchmod " + temp, error);
-    }
-  } else {
-    // O_TRUNC: a temporary file left behind by a crash is simply overwritten.
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+FileStamp replaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
+                                AtLink atLink) {
+  const std::string target = atLink == AtLink::WriteThrough ? writeTarget(path) : path;
+  const std::string folder = folderOf(target);
+  const std::string name = target.substr(target.rfind('/') + 1);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+    temp = folder + "/" + temporaryNameFor(name, static_cast<long>(::getpid()));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) fail("create " + temp, errno);
 
   Descriptor file(fd);
+  FileStamp stamp;
   try {
     writeAll(file.get(), content, temp);
+    if (mode != 0600 && ::fchmod(file.get(), mode) != 0) fail("fchmod " + temp, errno);
     if (::fsync(file.get()) != 0) fail("fsync " + temp, errno);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) fail("fstat " + temp, errno);
+    stamp = stampFrom(info);
     if (file.close() != 0) fail("close " + temp, errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) fail("rename " + temp, errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) fail("rename " + temp, errno);
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
@@ -130,9 +202,10 @@ void replaceFileAtomically(const std::string& path, std::string_view content, mo
   // The new content is in place; a failure to flush the folder only weakens what survives a
   // power cut, so it is not reported as a failed write.
   try {
-    syncFolder(folderOf(path));
+    syncFolder(folder);
   } catch (const std::system_error&) {
   }
+  return stamp;
 }
 
 FileLock::FileLock(const std::string& path)

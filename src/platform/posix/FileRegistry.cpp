@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <system_error>
 
 #include "platform/posix/AtomicFile.h"
@@ -22,22 +23,38 @@ struct FileRegistry::Store {
         folder(dirs.configHome + "/verrelune"),
         file(folder + "/registry.reg"),
         lockFile(file + ".lock"),
-        tempFile(file + ".tmp"),
-        corruptFile(file + ".corrupt"),
         autostartFolder(dirs.configHome + "/autostart"),
         autostartFile(autostartFolder + "/verrelune.desktop") {}
 
+  using Document = std::shared_ptr<const RegistryDocument>;
+
   // The file as it is now; an empty document when there is no file yet, nothing when it
-  // cannot be read. `locked` tells that the caller already holds the write lock.
-  std::optional<RegistryDocument> load(bool locked) const {
-    std::optional<std::string> content;
+  // cannot be read. The file is read and parsed again only when its stamp changed. `locked`
+  // tells that the caller already holds the write lock.
+  Document load(bool locked) const {
+    std::optional<FileStamp> stamp;
     try {
-      content = readWholeFile(file);
+      stamp = stampOf(file);
     } catch (const std::system_error&) {
-      return std::nullopt;
+      return nullptr;
     }
-    if (!content) return RegistryDocument{};
-    if (auto document = RegistryDocument::parse(*content)) return document;
+    if (Document known = cached(stamp)) return known;
+    if (!stamp) return remember(stamp, RegistryDocument{});
+
+    std::optional<FileRead> read;
+    try {
+      read = readRegularFile(file, kMaxFileBytes);
+    } catch (const std::system_error&) {
+      return nullptr;
+    }
+    if (!read) return remember(std::nullopt, RegistryDocument{});
+    if (read->outcome == FileRead::Outcome::Read) {
+      if (auto document = RegistryDocument::parse(read->content)) {
+        if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
+        return remember(read->stamp, std::move(*document));
+      }
+    }
+    const bool tooLarge = read->outcome == FileRead::Outcome::TooLarge;
     if (!locked) {
       // Look again under the lock: a writer may have replaced the file meanwhile, and only one
       // process should move it aside.
@@ -45,27 +62,48 @@ struct FileRegistry::Store {
         FileLock lock(lockFile);
         return load(true);
       } catch (const std::system_error&) {
-        reportUnreadable(false);
-        return RegistryDocument{};
+        reportUnreadable(false, tooLarge, {});
+        return std::make_shared<const RegistryDocument>();
       }
     }
-    const bool movedAside = std::rename(file.c_str(), corruptFile.c_str()) == 0;
+    // A settings file kept elsewhere through a link is kept aside there; the link then
+    // leads to the file the next write makes.
+    const std::string target = writeTarget(file);
+    const std::string aside = target + ".corrupt";
+    const bool movedAside = std::rename(target.c_str(), aside.c_str()) == 0;
     if (movedAside) {
       try {
-        syncFolder(folder);
+        syncFolder(folderOf(target));
       } catch (const std::system_error&) {
       }
     }
-    reportUnreadable(movedAside);
-    return RegistryDocument{};
+    reportUnreadable(movedAside, tooLarge, aside);
+    return movedAside ? remember(std::nullopt, RegistryDocument{})
+                      : std::make_shared<const RegistryDocument>();
   }
 
-  void reportUnreadable(bool movedAside) const {
+  Document cached(const std::optional<FileStamp>& stamp) const {
+    std::lock_guard<std::mutex> guard(cacheMutex);
+    return cachedDocument && cachedStamp == stamp ? cachedDocument : nullptr;
+  }
+
+  Document remember(const std::optional<FileStamp>& stamp, RegistryDocument document) const {
+    auto shared = std::make_shared<const RegistryDocument>(std::move(document));
+    std::lock_guard<std::mutex> guard(cacheMutex);
+    cachedStamp = stamp;
+    cachedDocument = shared;
+    return shared;
+  }
+
+  void reportUnreadable(bool movedAside, bool tooLarge, const std::string& aside) const {
+    const std::string why =
+        tooLarge ? "is larger than " + std::to_string(kMaxFileBytes / 1024 / 1024) + " MiB"
+                 : "could not be read";
     if (movedAside) {
       std::fprintf(stderr,
-                   "verrelune: the settings file %s could not be read; it was kept as %s and "
-                   "the settings start again from their defaults.\n",
-                   file.c_str(), corruptFile.c_str());
+                   "verrelune: the settings file %s %s; it was kept as %s and the settings start "
+                   "again from their defaults.\n",
+                   file.c_str(), why.c_str(), aside.c_str());
       return;
     }
     // The file stays where it is, so every later read would find it again: say it once.
@@ -73,29 +111,45 @@ struct FileRegistry::Store {
     if (said) return;
     said = true;
     std::fprintf(stderr,
-                 "verrelune: the settings file %s could not be read and could not be moved "
-                 "aside; the settings start from their defaults.\n",
-                 file.c_str());
+                 "verrelune: the settings file %s %s and could not be moved aside; the settings "
+                 "start from their defaults.\n",
+                 file.c_str(), why.c_str());
+  }
+
+  // The next write leaves those lines out for good; say it once.
+  void reportIgnoredLines(std::size_t count) const {
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::fprintf(stderr,
+                 "verrelune: %zu line(s) of the settings file %s could not be read; the other "
+                 "settings are kept and those lines are left out.\n",
+                 count, file.c_str());
   }
 
   // Read-modify-write of the file under the lock; any failure throws
-  // ERegistryException(valueName) and leaves the file as it was.
+  // ERegistryException(valueName) and leaves the file as it was. A change that would make the
+  // file too large to be read again fails the same way.
   void update(const std::string& valueName,
               const std::function<void(RegistryDocument&)>& change) const {
     if (!isStorableName(valueName) || !makeFolders(folder)) throw ERegistryException(valueName);
     try {
       FileLock lock(lockFile);
-      std::optional<RegistryDocument> document = load(true);
-      if (!document) throw ERegistryException(valueName);
-      change(*document);
-      replaceFileAtomically(file, document->serialize(), 0600, tempFile);
+      const Document current = load(true);
+      if (!current) throw ERegistryException(valueName);
+      RegistryDocument document = *current;
+      change(document);
+      const std::string text = document.serialize();
+      if (text.size() > kMaxFileBytes) throw ERegistryException(valueName);
+      const FileStamp written = replaceFileAtomically(file, text, 0600, AtLink::WriteThrough);
+      remember(written, std::move(document));
     } catch (const std::system_error&) {
       throw ERegistryException(valueName);
     }
   }
 
-  const StoredValue* findIn(const std::optional<RegistryDocument>& document,
-                            const std::string& path, const std::string& name) const {
+  const StoredValue* findIn(const Document& document, const std::string& path,
+                            const std::string& name) const {
     return document ? document->find(path, name) : nullptr;
   }
 
@@ -103,10 +157,13 @@ struct FileRegistry::Store {
   std::string folder;
   std::string file;
   std::string lockFile;
-  std::string tempFile;
-  std::string corruptFile;
   std::string autostartFolder;
   std::string autostartFile;
+
+  // The last document read or written, and the stamp of the file it came from or went to.
+  mutable std::mutex cacheMutex;
+  mutable std::optional<FileStamp> cachedStamp;
+  mutable Document cachedDocument;
 };
 
 namespace {
@@ -183,7 +240,8 @@ class AutostartKey : public RegistryKey {
     if (!sameRegistryName(name, kAutostartValue)) return others_.writeText(name, commandLine);
     if (!makeFolders(store_->autostartFolder)) throw ERegistryException(name);
     try {
-      replaceFileAtomically(store_->autostartFile, autostartEntryFor(commandLine), 0644);
+      replaceFileAtomically(store_->autostartFile, autostartEntryFor(commandLine), 0644,
+                            AtLink::WriteThrough);
     } catch (const std::system_error&) {
       throw ERegistryException(name);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -10,12 +11,17 @@ namespace platform::posix {
 
 // HKEY_CURRENT_USER kept in a registry export file, configHome/verrelune/registry.reg.
 //
-// Nothing is cached: every openKey and every read looks at the file afresh, since a second
-// instance of the program (started under another file name) shares it. Every write is a
-// read-modify-write under an exclusive lock on registry.reg.lock beside the file and replaces
-// the file atomically, so concurrent writers never lose each other's values and a crash never
-// leaves half a file. A file that cannot be parsed is moved aside as registry.reg.corrupt, with
-// one line on stderr, and the settings start again from their defaults.
+// The parsed file is kept in memory, and every openKey and every read checks the file's stamp
+// (inode, size, modification time to the nanosecond): a second instance of the program
+// (started under another file name) shares the file, and the user may edit it, so a changed
+// file is read again. Every write is a read-modify-write under an exclusive lock on
+// registry.reg.lock beside the file and replaces the file atomically, so concurrent writers
+// never lose each other's values and a crash never leaves half a file. A line of the file that
+// cannot be read costs only itself (one line on stderr says so); a file that is not a registry
+// file at all, is larger than kMaxFileBytes or is not a regular file is moved aside as
+// registry.reg.corrupt, with one line on stderr, and the settings start again from their
+// defaults. A settings file or autostart entry that is a symbolic link of the user's (a
+// dotfiles folder) is written through: the file it points to is replaced, in its own folder.
 //
 // Two keys are not kept in the file:
 // - SOFTWARE\Microsoft\Windows\CurrentVersion\Run is the autostart folder configHome/autostart
@@ -31,6 +37,9 @@ class FileRegistry : public Registry {
   std::unique_ptr<RegistryKey> openKey(const std::string& path, bool create) override;
 
   const std::string& filePath() const;
+
+  // A settings file above this size is not read: it is kept aside like an unreadable one.
+  static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
   struct Store;
 

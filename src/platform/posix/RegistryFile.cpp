@@ -1,6 +1,7 @@
 #include "platform/posix/RegistryFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -22,8 +23,13 @@ namespace platform::posix {
 //
 //   "Dossier"=hex(1):2f,74,6d,70,2f,0a,e9,00
 //
-// So every byte except NUL survives a write and a read. Values of other types (hex:, hex(2):,
-// ...) that someone put in by hand are kept as written and read as missing.
+// So every byte survives a write and a read; a NUL inside the text is one more 00 before the
+// terminating one. Values of other types (hex:, hex(2):, ...) that someone put in by hand are
+// kept as written and read as missing.
+//
+// A line that cannot be read costs only itself: a value line is left out, a section line leaves
+// out the values under it, and the rest of the file is read. Only text without the REGEDIT4
+// header is not a registry file at all.
 
 namespace {
 
@@ -148,9 +154,9 @@ std::optional<std::uint32_t> readDword(std::string_view digits) {
   return value;
 }
 
-// "2f,74,00" (continuation backslashes and spaces already removed) as a REG_SZ text: the bytes
-// up to the terminating zero, which must be the last one.
-std::optional<std::string> readHexText(std::string_view list) {
+// "2f,74,00" (continuation backslashes and spaces already removed): the bytes; an empty list
+// is no bytes.
+std::optional<std::string> readHexBytes(std::string_view list) {
   std::string bytes;
   std::size_t pos = 0;
   while (pos < list.size()) {
@@ -164,10 +170,18 @@ std::optional<std::string> readHexText(std::string_view list) {
       if (++pos == list.size()) return std::nullopt;
     }
   }
-  if (bytes.empty() || bytes.back() != '\0') return std::nullopt;
-  bytes.pop_back();
-  if (bytes.find('\0') != std::string::npos) return std::nullopt;
   return bytes;
+}
+
+// The type tag of a hexadecimal value, "hex" or "hex(<hex digits>)", and its length.
+std::optional<std::size_t> hexTagLength(std::string_view data) {
+  if (data.substr(0, 3) != "hex") return std::nullopt;
+  if (data.substr(3, 1) == ":") return 3;
+  if (data.substr(3, 1) != "(") return std::nullopt;
+  std::size_t end = 4;
+  while (end < data.size() && hexDigit(data[end]) >= 0) ++end;
+  if (end == 4 || data.substr(end, 2) != "):") return std::nullopt;
+  return end + 1;
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -191,6 +205,94 @@ std::vector<std::string_view> splitLines(std::string_view text) {
   return lines;
 }
 
+// A line that carries on a hexadecimal list: bytes, commas and blanks, and a backslash at its
+// end when the list goes on again.
+bool isHexContinuation(std::string_view line) {
+  std::string_view piece = trimmed(line);
+  if (!piece.empty() && piece.back() == '\\') piece.remove_suffix(1);
+  return !piece.empty() && std::all_of(piece.begin(), piece.end(), [](char c) {
+    return hexDigit(c) >= 0 || c == ',' || c == ' ' || c == '\t';
+  });
+}
+
+// The key path of a section line "[HKEY_CURRENT_USER\...]"; nothing for any other line.
+std::optional<std::string> readSection(std::string_view line) {
+  if (line.size() < 2 || line.back() != ']') return std::nullopt;
+  const std::string_view inner = line.substr(1, line.size() - 2);
+  if (!sameName(inner.substr(0, kHive.size()), kHive)) return std::nullopt;
+  const std::string_view rest = inner.substr(kHive.size());
+  if (!rest.empty() && rest[0] != '\\') return std::nullopt;
+  return std::string(rest.empty() ? rest : rest.substr(1));
+}
+
+struct NamedValue {
+  std::string name;
+  StoredValue value;
+};
+
+// The value of the line `lines[i]`; for a hexadecimal list that goes on, `i` moves to its last
+// line. Nothing when the value cannot be read: the continuation lines that looked like ones
+// are left out with it, and `i` is left on the last of them.
+std::optional<NamedValue> readValue(const std::vector<std::string_view>& lines, std::size_t& i) {
+  const std::string_view line = lines[i];
+  std::size_t pos = 0;
+  NamedValue result;
+  if (line[0] == '@') {
+    pos = 1;
+  } else {
+    auto quotedName = readQuoted(line, pos);
+    if (!quotedName) return std::nullopt;
+    result.name = std::move(*quotedName);
+  }
+  if (pos >= line.size() || line[pos] != '=') return std::nullopt;
+  const std::string_view data = line.substr(pos + 1);
+  StoredValue& value = result.value;
+
+  if (!data.empty() && data[0] == '"') {
+    std::size_t end = 0;
+    auto content = readQuoted(data, end);
+    if (!content || end != data.size()) return std::nullopt;
+    value.text = std::move(*content);
+    return result;
+  }
+  if (data.substr(0, 6) == "dword:") {
+    auto number = readDword(data.substr(6));
+    if (!number) return std::nullopt;
+    value.type = StoredValue::Type::Dword;
+    value.dword = *number;
+    return result;
+  }
+  const std::optional<std::size_t> tag = hexTagLength(data);
+  if (!tag) return std::nullopt;
+  // Gather the continuation lines of the list.
+  std::string written(data);
+  std::string list;
+  std::string_view piece = trimmed(data.substr(*tag + 1));
+  for (;;) {
+    const bool continued = !piece.empty() && piece.back() == '\\';
+    if (continued) piece.remove_suffix(1);
+    for (char c : piece)
+      if (c != ' ' && c != '\t') list += c;
+    if (!continued) break;
+    if (i + 1 >= lines.size() || !isHexContinuation(lines[i + 1])) return std::nullopt;
+    written += "\n";
+    written += lines[++i];
+    piece = trimmed(lines[i]);
+  }
+  std::optional<std::string> bytes = readHexBytes(list);
+  if (!bytes) return std::nullopt;
+  if (data.substr(0, *tag) == "hex(1)") {
+    // A text: its bytes, then the terminating zero.
+    if (bytes->empty() || bytes->back() != '\0') return std::nullopt;
+    bytes->pop_back();
+    value.text = std::move(*bytes);
+  } else {
+    value.type = StoredValue::Type::Other;
+    value.text = std::move(written);
+  }
+  return result;
+}
+
 }  // namespace
 
 bool sameRegistryName(std::string_view a, std::string_view b) { return sameName(a, b); }
@@ -200,38 +302,53 @@ bool isStorableName(const std::string& name) {
                       [](char c) { return isControl(static_cast<unsigned char>(c)); });
 }
 
-const RegistryDocument::Key* RegistryDocument::findKey(const std::string& path) const {
-  const auto key = std::find_if(keys_.begin(), keys_.end(),
-                                [&](const Key& k) { return sameName(k.path, path); });
-  return key == keys_.end() ? nullptr : &*key;
+std::string RegistryDocument::folded(std::string_view name) {
+  std::string result(name);
+  for (char& c : result) c = foldChar(c);
+  return result;
 }
 
-bool RegistryDocument::hasKey(const std::string& path) const { return findKey(path) != nullptr; }
-
-RegistryDocument::Key& RegistryDocument::obtainKey(const std::string& path) {
-  if (const Key* key = findKey(path)) return const_cast<Key&>(*key);
-  keys_.push_back(Key{path, {}});
-  return keys_.back();
+std::optional<std::size_t> RegistryDocument::keyPosition(const std::string& path) const {
+  const auto found = keyPositions_.find(folded(path));
+  if (found == keyPositions_.end()) return std::nullopt;
+  return found->second;
 }
+
+bool RegistryDocument::hasKey(const std::string& path) const {
+  return keyPosition(path).has_value();
+}
+
+std::size_t RegistryDocument::obtainKeyPosition(const std::string& path) {
+  const auto [entry, added] = keyPositions_.try_emplace(folded(path), keys_.size());
+  if (added) {
+    keys_.push_back(Key{path, {}});
+    valuePositions_.emplace_back();
+  }
+  return entry->second;
+}
+
+void RegistryDocument::obtainKey(const std::string& path) { obtainKeyPosition(path); }
 
 const StoredValue* RegistryDocument::find(const std::string& path,
                                           const std::string& name) const {
-  const Key* key = findKey(path);
-  if (key == nullptr) return nullptr;
-  for (const Value& value : key->values)
-    if (sameName(value.name, name)) return &value.value;
-  return nullptr;
+  const std::optional<std::size_t> key = keyPosition(path);
+  if (!key) return nullptr;
+  const auto& positions = valuePositions_[*key];
+  const auto found = positions.find(folded(name));
+  return found == positions.end() ? nullptr : &keys_[*key].values[found->second].value;
+}
+
+void RegistryDocument::setAt(std::size_t key, const std::string& name, StoredValue value) {
+  std::vector<Value>& values = keys_[key].values;
+  const auto [entry, added] = valuePositions_[key].try_emplace(folded(name), values.size());
+  if (added)
+    values.push_back(Value{name, std::move(value)});
+  else
+    values[entry->second].value = std::move(value);
 }
 
 void RegistryDocument::set(const std::string& path, const std::string& name, StoredValue value) {
-  Key& key = obtainKey(path);
-  for (Value& existing : key.values) {
-    if (sameName(existing.name, name)) {
-      existing.value = std::move(value);
-      return;
-    }
-  }
-  key.values.push_back(Value{name, std::move(value)});
+  setAt(obtainKeyPosition(path), name, std::move(value));
 }
 
 std::string RegistryDocument::serialize() const {
@@ -278,79 +395,31 @@ std::optional<RegistryDocument> RegistryDocument::parse(const std::string& text)
   if (i == lines.size()) return document;
   if (trimmed(lines[i]) != kHeader) return std::nullopt;
 
-  std::optional<std::string> currentKey;
+  // None while no section line has been read, or after one that could not be.
+  constexpr std::size_t kNoKey = SIZE_MAX;
+  std::size_t currentKey = kNoKey;
   for (++i; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
     if (trimmed(line).empty() || line[0] == ';') continue;
 
     if (line[0] == '[') {
-      if (line.back() != ']') return std::nullopt;
-      const std::string_view inner = line.substr(1, line.size() - 2);
-      if (!sameName(inner.substr(0, kHive.size()), kHive)) return std::nullopt;
-      const std::string_view rest = inner.substr(kHive.size());
-      if (!rest.empty() && rest[0] != '\\') return std::nullopt;
-      currentKey = std::string(rest.empty() ? rest : rest.substr(1));
-      document.obtainKey(*currentKey);
+      const std::optional<std::string> path = readSection(line);
+      currentKey = path ? document.obtainKeyPosition(*path) : kNoKey;
+      if (!path) ++document.ignoredLines_;
       continue;
     }
 
-    if (!currentKey) return std::nullopt;
-    std::size_t pos = 0;
-    std::string name;
-    if (line[0] == '@') {
-      pos = 1;
-    } else {
-      auto quotedName = readQuoted(line, pos);
-      if (!quotedName) return std::nullopt;
-      name = std::move(*quotedName);
-    }
-    if (pos >= line.size() || line[pos] != '=') return std::nullopt;
-    std::string_view data = line.substr(pos + 1);
-
-    StoredValue value;
-    if (!data.empty() && data[0] == '"') {
-      std::size_t end = 0;
-      auto content = readQuoted(data, end);
-      if (!content || end != data.size()) return std::nullopt;
-      value.text = std::move(*content);
-    } else if (data.substr(0, 6) == "dword:") {
-      auto number = readDword(data.substr(6));
-      if (!number) return std::nullopt;
-      value.type = StoredValue::Type::Dword;
-      value.dword = *number;
-    } else if (data.substr(0, 3) == "hex") {
-      // Gather the continuation lines of a hexadecimal list.
-      std::string written(data);
-      std::string list;
-      std::string_view piece = trimmed(data.substr(data.find(':') == std::string_view::npos
-                                                       ? data.size()
-                                                       : data.find(':') + 1));
-      for (;;) {
-        const bool continued = !piece.empty() && piece.back() == '\\';
-        if (continued) piece.remove_suffix(1);
-        for (char c : piece)
-          if (c != ' ' && c != '\t') list += c;
-        if (!continued) break;
-        if (++i >= lines.size()) return std::nullopt;
-        written += "\n";
-        written += lines[i];
-        piece = trimmed(lines[i]);
-      }
-      if (data.substr(0, 7) == "hex(1):") {
-        auto content = readHexText(list);
-        if (!content) return std::nullopt;
-        value.text = std::move(*content);
-      } else {
-        value.type = StoredValue::Type::Other;
-        value.text = std::move(written);
-      }
-    } else {
-      return std::nullopt;
+    std::optional<NamedValue> value = readValue(lines, i);
+    if (!value || currentKey == kNoKey) {
+      ++document.ignoredLines_;
+      continue;
     }
     // A later line for the same name wins, as when the file is imported.
-    document.set(*currentKey, name, std::move(value));
+    document.setAt(currentKey, value->name, std::move(value->value));
   }
   return document;
 }
+
+bool operator==(const RegistryDocument& a, const RegistryDocument& b) { return a.keys_ == b.keys_; }
 
 }  // namespace platform::posix

@@ -20,6 +20,7 @@
 #include "platform/posix/InstanceLock.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixLocale.h"
+#include "platform/posix/StaleTemporaryFiles.h"
 #include "platform/posix/XdgDirs.h"
 #include "ui/qt/InstanceChannel.h"
 #include "ui/qt/MainWindow.h"
@@ -136,6 +137,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Verrelune"));
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // What runs killed while writing left behind goes before this run writes anything.
+  platform::posix::removeStaleTemporaryFiles(platform::posix::XdgDirs::fromEnvironment());
   platform::posix::FileRegistry registre;
   platform::posix::PosixLocale locale;
   platform::posix::SystemClock horloge;

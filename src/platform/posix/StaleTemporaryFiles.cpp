@@ -1,0 +1,94 @@
+#include "platform/posix/StaleTemporaryFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <ctime>
+#include <optional>
+#include <string_view>
+
+#include "base/TemporaryName.h"
+#include "platform/posix/AtomicFile.h"
+
+namespace platform::posix {
+
+namespace {
+
+// No write of the program takes anywhere near this long.
+constexpr std::time_t kStaleAfterSeconds = 60;
+
+enum class Writer { Unknown, Running, Gone };
+
+bool isRandomPart(std::string_view text) {
+  return text.size() == kTemporaryNameRandomChars &&
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+Writer writerOf(pid_t pid) {
+  if (pid <= 0) return Writer::Unknown;
+  // EPERM: the process exists but belongs to someone else.
+  return ::kill(pid, 0) == 0 || errno == EPERM ? Writer::Running : Writer::Gone;
+}
+
+// Whether `entry` is a temporary name the program makes for `targetName`, and what is known of
+// its writer.
+std::optional<Writer> temporaryOf(std::string_view entry, const std::string& targetName) {
+  if (entry == targetName + ".tmp") return Writer::Unknown;
+  const std::string prefix = temporaryNamePrefix(targetName);
+  if (entry.substr(0, prefix.size()) != prefix) return std::nullopt;
+  const std::string_view rest = entry.substr(prefix.size());
+  if (isRandomPart(rest)) return Writer::Unknown;
+  const std::size_t dash = rest.find('-');
+  if (dash == std::string_view::npos || !isRandomPart(rest.substr(dash + 1))) return std::nullopt;
+  pid_t pid = 0;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
+  if (error != std::errc() || end != rest.data() + dash) return std::nullopt;
+  return writerOf(pid);
+}
+
+void removeStaleIn(const std::string& folder, const std::string& targetName, std::time_t now) {
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return;
+  const int folderFd = ::dirfd(listing);
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::optional<Writer> writer = temporaryOf(entry->d_name, targetName);
+    if (!writer) continue;
+    struct stat info {};
+    if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+      continue;
+    if (*writer == Writer::Gone || now - info.st_mtim.tv_sec > kStaleAfterSeconds)
+      ::unlinkat(folderFd, entry->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
+}  // namespace
+
+std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs) {
+  const std::string data = dirs.dataHome + "/Verrelune/";
+  // The settings file and the autostart entry are written where the user's links lead.
+  return {writeTarget(dirs.configHome + "/verrelune/registry.reg"),
+          writeTarget(dirs.configHome + "/autostart/verrelune.desktop"), data + "Verrelune.bmp",
+          data + "Verrelune-a.png", data + "Verrelune-b.png"};
+}
+
+void removeStaleTemporaryFilesOf(const std::vector<std::string>& targets) {
+  const std::time_t now = std::time(nullptr);
+  for (const std::string& target : targets)
+    removeStaleIn(folderOf(target), target.substr(target.rfind('/') + 1), now);
+}
+
+void removeStaleTemporaryFiles(const XdgDirs& dirs) {
+  removeStaleTemporaryFilesOf(filesReplacedByTheProgram(dirs));
+}
+
+}  // namespace platform::posix
