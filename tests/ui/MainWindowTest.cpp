@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "app/TForm1.h"
+#include "ui/ProgrammeFenetre.h"
 #include "ui/TestApplication.h"
 #include "platform/MemoryRegistry.h"
 #include "support/FakeLocale.h"
@@ -21,40 +22,6 @@
 #include "ui/qt/QtPlatform.h"
 
 namespace {
-
-// The real window and tray icon, driven by TForm1 over an in-memory registry.
-struct Programme {
-  explicit Programme(std::uint16_t langue, const std::string& argument = "")
-      : locale(langue) {
-    form = std::make_unique<TForm1>(
-        fenetre, moteur,
-        ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
-        ParametresLancement{"/usr/bin/verrelune", argument});
-    fenetre.attacher(*form);
-    form->FormCreate();
-    if (fenetre.afficherAuDemarrage()) fenetre.afficherPremiereFois();
-  }
-  ~Programme() { form->FormDestroy(); }
-
-  template <class T>
-  T* controle(Controle c) {
-    return qobject_cast<T*>(fenetre.controle(c));
-  }
-
-  QApplication& application = Application();  // before any widget
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale;
-  testsupport::VirtualClock horloge;
-  QtTimerFactory minuteries;
-  QtScreen ecran;
-  testsupport::RecordingShell shell;
-  testsupport::RecordingErrorHandler erreurs;
-  testsupport::RecordingTrayIcon tray;
-  std::vector<std::string> journal;
-  testsupport::RecordingEngine moteur{journal};
-  MainWindow fenetre;
-  std::unique_ptr<TForm1> form;
-};
 
 struct Place {
   Controle controle;

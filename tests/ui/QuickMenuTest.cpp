@@ -10,6 +10,7 @@
 #include <QWidgetAction>
 
 #include "app/TForm1.h"
+#include "ui/ProgrammeFenetre.h"
 #include "platform/MemoryRegistry.h"
 #include "support/FakeLocale.h"
 #include "support/Fakes.h"
@@ -19,39 +20,17 @@
 
 namespace {
 
-struct Programme {
-  Programme() {
-    form = std::make_unique<TForm1>(
-        fenetre, moteur,
-        ServicesPlateforme{registre, locale, horloge, minuteries, ecran, shell, erreurs, tray},
-        ParametresLancement{"/usr/bin/verrelune", ""});
-    fenetre.attacher(*form);
-    form->FormCreate();
-    fenetre.afficherPremiereFois();
+// An English window whose deferred start-up has run, with a catalogue of a few pictures.
+struct ProgrammeMenu : Programme {
+  ProgrammeMenu() : Programme(0x0409) {
     form->TimerInitialisationTimer();
     journal.clear();
   }
-  ~Programme() { form->FormDestroy(); }
-
   void catalogue(int nombre) {
     form->Catalogue.clear();
     for (int i = 0; i < nombre; ++i) form->Catalogue.push_back("/p/Sub/picture " + std::to_string(i) + ".jpg");
     form->RepertoireRacine = "/p/";
   }
-
-  QApplication& application = Application();
-  platform::MemoryRegistry registre;
-  testsupport::FakeLocale locale{0x0409};
-  testsupport::VirtualClock horloge;
-  QtTimerFactory minuteries;
-  QtScreen ecran;
-  testsupport::RecordingShell shell;
-  testsupport::RecordingErrorHandler erreurs;
-  testsupport::RecordingTrayIcon tray;
-  std::vector<std::string> journal;
-  testsupport::RecordingEngine moteur{journal};
-  MainWindow fenetre;
-  std::unique_ptr<TForm1> form;
 };
 
 // The widget that draws an entry, as the opened menu holds it.
@@ -60,7 +39,7 @@ QWidget* Dessin(QAction* entree) { return static_cast<QWidgetAction*>(entree)->d
 // After a folder with fewer pictures, the rows of an earlier opening must not stay painted over
 // the entries below them.
 TEST(QuickMenu, HiddenPictureRowsDisappearFromTheOpenedMenu) {
-  Programme p;
+  ProgrammeMenu p;
   QMenu* menu = p.fenetre.menuPanic();
   for (int nombre : {8, 2, 0, 3}) {
     p.catalogue(nombre);
@@ -83,7 +62,7 @@ TEST(QuickMenu, HiddenPictureRowsDisappearFromTheOpenedMenu) {
 // Areas that host icons over D-Bus show the menu themselves, with plain entries: the same
 // entries in the same order, thumbnails as icons, and a choice does what the drawn entry does.
 TEST(QuickMenu, TheExportedMenuHasTheDrawnMenusEntries) {
-  Programme p;
+  ProgrammeMenu p;
   p.catalogue(3);
   QMenu* exporte = p.fenetre.menuExporte();
   emit exporte->aboutToShow();
@@ -116,11 +95,11 @@ TEST(QuickMenu, TheExportedMenuHasTheDrawnMenusEntries) {
 
 // Open, --show and a right click bring a minimised window back, normal and in front.
 TEST(QuickMenu, AMinimisedWindowComesBackNormal) {
-  Programme p;
-  for (const auto& demande : std::vector<std::function<void(Programme&)>>{
-           [](Programme& q) { q.form->MenuOuvrirClick(); },
-           [](Programme& q) { q.form->CommandeExterne("show"); },
-           [](Programme& q) {
+  ProgrammeMenu p;
+  for (const auto& demande : std::vector<std::function<void(ProgrammeMenu&)>>{
+           [](ProgrammeMenu& q) { q.form->MenuOuvrirClick(); },
+           [](ProgrammeMenu& q) { q.form->CommandeExterne("show"); },
+           [](ProgrammeMenu& q) {
              q.form->MessageIconeTray(0x205);
              q.fenetre.menuPanic()->hide();
            }}) {
@@ -137,7 +116,7 @@ TEST(QuickMenu, AMinimisedWindowComesBackNormal) {
 // Delete arrives from X11 as the character 0x7f, the clipboard shortcuts as other control
 // characters: editing keys work, only characters that are not digits are refused.
 TEST(QuickMenu, EditingKeysWorkInTheDurationField) {
-  Programme p;
+  ProgrammeMenu p;
   auto* duree = qobject_cast<QLineEdit*>(p.fenetre.controle(Controle::EditFreqDuree));
   duree->setFocus();
   duree->setText("305");
