@@ -75,8 +75,10 @@ verrelune_windows_test() {
         exit 0
       fi
       # The suites start once the new prefix has settled (every process of its first start
-      # ended). A suite that fails is run once more, as on Linux; a real fault fails twice.
+      # ended), on one server that stays up for all of them. A suite that fails is run once
+      # more, as on Linux; a real fault fails twice.
       wineserver -w
+      wineserver -p
       ctest --test-dir build-windows --output-on-failure -j"$2" --repeat until-pass:2
       status=$?
       wineserver -k 2>/dev/null
