@@ -44,9 +44,12 @@ enum Tag : std::uint16_t {
   kTileWidth = 322,
   kTileOffsets = 324,
   kExtraSamples = 338,
+  kSampleFormat = 339,
 };
 
 enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4, kSShort = 8, kSLong = 9 };
+
+enum SampleFormat : std::uint32_t { kSignedInteger = 2, kFloatingPoint = 3 };
 
 enum Compression : std::uint32_t { kNone = 1, kLzw = 5, kPackBits = 32773 };
 
@@ -275,6 +278,12 @@ Image ReadImage(const Directory& directory) {
   if (!bits.empty()) image.bitsPerSample = bits[0];
   if (std::any_of(bits.begin(), bits.end(), [&](std::uint32_t b) { return b != image.bitsPerSample; }))
     NotSupported("samples of different sizes are");
+  // Signed and floating-point samples would be read as unsigned integers: a wrong picture. The
+  // a* and b* of CIE L*a*b* are signed whatever the field says.
+  for (const std::uint32_t format : directory.Values(kSampleFormat, image.samplesPerPixel)) {
+    if (format == kSignedInteger && image.photometric != kCieLab) NotSupported("signed integer samples are");
+    if (format == kFloatingPoint) NotSupported("floating-point samples are");
+  }
 
   CheckPictureSize(image.width, image.height);
   return image;

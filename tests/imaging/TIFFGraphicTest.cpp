@@ -20,7 +20,7 @@ enum : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
 enum : std::uint16_t {
   kWidth = 256, kHeight = 257, kBits = 258, kCompression = 259, kPhotometric = 262, kFillOrder = 266,
   kOffsets = 273, kSamples = 277, kRowsPerStrip = 278, kByteCounts = 279, kPlanar = 284, kPredictor = 317,
-  kColorMap = 320, kTileWidth = 322, kExtraSamples = 338,
+  kColorMap = 320, kTileWidth = 322, kExtraSamples = 338, kSampleFormat = 339,
 };
 
 // A field's values, or with `raw` a count and value field taken as they stand. A value from
@@ -173,6 +173,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "TIFF: grey images with 2 samples per pixel (1 of them extra) are not supported"},
         FailureCase{"SamplesOfDifferentSizes", Picture(1, 1, 2, {8, 8, 16}), kTwo,
                     "TIFF: samples of different sizes are not supported"},
+        FailureCase{"SignedSamples", Grey8(2, 1, {{kSampleFormat, {kShort, {2}}}}), kTwo,
+                    "TIFF: signed integer samples are not supported"},
+        FailureCase{"HalfFloatSamples", Picture(1, 1, 2, {16, 16, 16}, {{kSampleFormat, {kShort, {1, 1, 3}}}}), kTwo,
+                    "TIFF: floating-point samples are not supported"},
         FailureCase{"DifferencingOf4BitSamples", Picture(2, 1, 1, {4}, {{kPredictor, {kShort, {2}}}}), kTwo,
                     "TIFF: horizontal differencing of 4-bit samples is not supported"}),
     [](const auto& info) { return std::string(info.param.name); });
