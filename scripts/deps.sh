@@ -1,7 +1,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Sourced by ./run and ./test.
 
-verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev zlib1g-dev libxcb1-dev libxcb-randr0-dev
+# qt6-wayland gives Wayland sessions native windows; without it the program runs on Xwayland.
+verrelune_packages_build=(cmake g++ make pkg-config qt6-base-dev qt6-wayland libgl-dev libjpeg62-turbo-dev zlib1g-dev libxcb1-dev libxcb-randr0-dev
   fonts-dejavu-core fonts-liberation)
 verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-utils imagemagick dbus-daemon
   clang-14 libclang-rt-14-dev libfuzzer-14-dev libpng-dev libspng-dev libstb-dev libgif-dev giflib-tools netpbm)

@@ -1,6 +1,8 @@
 // Verrelune: changes the desktop wallpaper with pictures from a folder tree.
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QSocketNotifier>
 #include <csignal>
 #include <malloc.h>
@@ -55,25 +57,51 @@ std::string CommandeDemandee(const std::string& argument) {
   return {};
 }
 
-bool AffichageDisponible() {
-  const char* plateforme = std::getenv("QT_QPA_PLATFORM");
-  if (plateforme && *plateforme) return true;
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* valeur = std::getenv(variable);
-    if (valeur && *valeur) return true;
-  }
-  return false;
+const char* Variable(const char* nom) {
+  const char* valeur = std::getenv(nom);
+  return valeur && *valeur ? valeur : nullptr;
 }
+
+bool AffichageDisponible() {
+  return Variable("QT_QPA_PLATFORM") || Variable("DISPLAY") || Variable("WAYLAND_DISPLAY");
+}
+
+// Whether Qt's Wayland plugin is installed (Debian's qt6-wayland): without it a Wayland session
+// is reached only through Xwayland's DISPLAY.
+bool PluginWaylandPresent() {
+  const QDir dossier(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+  return !dossier.entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty();
+}
+
+// Why no window can be opened, in one line that says what is missing.
+std::string RaisonSansAffichage() {
+  const char* x11 = Variable("DISPLAY");
+  const char* wayland = Variable("WAYLAND_DISPLAY");
+  if (Variable("QT_QPA_PLATFORM"))
+    return std::string("Qt cannot start its platform \"") + Variable("QT_QPA_PLATFORM") +
+           "\" (QT_QPA_PLATFORM)";
+  if (wayland && !x11 && !PluginWaylandPresent())
+    return std::string("this Wayland session (") + wayland +
+           ") needs Qt's Wayland plugin, which is not installed (Debian package qt6-wayland), "
+           "and DISPLAY is not set for Xwayland either";
+  if (wayland && !x11) return std::string("cannot connect to the Wayland display ") + wayland;
+  if (wayland) return std::string("cannot connect to the Wayland display ") + wayland +
+                      " nor open the X display " + x11;
+  return std::string("cannot open the X display ") + (x11 ? x11 : "");
+}
+
+std::string gRaisonSansAffichage;
 
 // Qt ends the process with a long message and an abort when it finds no usable display;
 // say it in one line and end with an error status instead.
 void GestionnaireMessagesQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtFatalMsg) {
-    std::fprintf(stderr, "verrelune: cannot open the display (%s)\n",
-                 std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "no DISPLAY");
+    std::fprintf(stderr, "verrelune: %s\n", gRaisonSansAffichage.c_str());
     std::_Exit(1);
   }
-  if (type == QtWarningMsg && message.contains(QStringLiteral("could not connect to display")))
+  if (type != QtDebugMsg && (message.contains(QStringLiteral("could not connect to display")) ||
+                               message.contains(QStringLiteral("Failed to create wl_display")) ||
+                               message.contains(QStringLiteral("the Qt platform plugin"))))
     return;
   std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
@@ -131,6 +159,7 @@ int main(int argc, char** argv) {
     std::fputs("verrelune: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set)\n", stderr);
     return 1;
   }
+  gRaisonSansAffichage = RaisonSansAffichage();
   qInstallMessageHandler(GestionnaireMessagesQt);
   QApplication application(argc, argv);
   qInstallMessageHandler(nullptr);
