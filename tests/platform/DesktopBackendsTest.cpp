@@ -6,8 +6,8 @@
 
 #include "DesktopTestSupport.h"
 #include "TempEnvironment.h"
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopCommandRunner.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/CommandRunner.h"
 
 using platform::Desktop;
 using platform::WallpaperStyle;

@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopDetect.h"
+#include "platform/posix/desktop/Detect.h"
 
 #include <gtest/gtest.h>
 

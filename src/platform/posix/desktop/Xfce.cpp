@@ -2,9 +2,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopQuoting.h"
-#include "platform/posix/RandrOutputs.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Quoting.h"
+#include "platform/posix/desktop/RandrOutputs.h"
 
 namespace platform::posix {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/Desktop.h"
-#include "platform/posix/DesktopCommandRunner.h"
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/CommandRunner.h"
+#include "platform/posix/desktop/Picture.h"
 
 namespace platform::posix {
 

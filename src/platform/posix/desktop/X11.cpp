@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
 
 namespace platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
 
 namespace platform::posix {
 

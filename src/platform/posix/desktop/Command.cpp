@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
 
 namespace platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/Picture.h"
 
 #include <sys/stat.h>
 #include <zlib.h>

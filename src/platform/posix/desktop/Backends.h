@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/Desktop.h"
-#include "platform/posix/DesktopCommandRunner.h"
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/CommandRunner.h"
+#include "platform/posix/desktop/Picture.h"
 
 // One class per kind of desktop, each telling it to show the picture in its own way. They share
 // the runner of desktop tools and the alternating PNG copies of the bitmap.
