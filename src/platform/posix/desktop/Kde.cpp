@@ -25,7 +25,8 @@ std::string KdeDesktop::script(const std::string& picturePath, WallpaperStyle st
          "}";
 }
 
-// Plasma 5 never reloads a picture whose path did not change: the alternating copies matter.
+// Plasma 5 never reloads a picture whose path did not change: each change comes under a new
+// name.
 bool KdeDesktop::applyWallpaper(const std::string& bmpPath, WallpaperStyle style) {
   std::string error;
   const std::optional<std::string> picture = copies_.publish(bmpPath, error);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Picture.h"
 
 namespace platform::posix {
 

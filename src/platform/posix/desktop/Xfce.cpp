@@ -39,7 +39,7 @@ std::vector<std::string> colourFractions() {
 
 }  // namespace
 
-XfceDesktop::XfceDesktop(CommandRunner& runner, AlternatingCopies& copies,
+XfceDesktop::XfceDesktop(CommandRunner& runner, NumberedCopies& copies,
                          std::function<std::vector<std::string>()> monitorNames)
     : runner_(runner), copies_(copies), monitorNames_(std::move(monitorNames)) {
   if (!monitorNames_) monitorNames_ = [] { return randrOutputNames(); };
