@@ -253,6 +253,8 @@ struct FolderAtStart {
   std::string published;
 };
 
+void PrintTo(const FolderAtStart& folder, std::ostream* out) { *out << folder.name; }
+
 class DesktopCopiesAtStartTest : public DesktopCopiesTest,
                                  public testing::WithParamInterface<FolderAtStart> {};
 
