@@ -6,8 +6,8 @@
 
 #include "DesktopTestSupport.h"
 #include "TempEnvironment.h"
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopCommandRunner.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/CommandRunner.h"
 
 using platform::Desktop;
 using platform::WallpaperStyle;
@@ -31,8 +31,9 @@ class DesktopBackendsTest : public testing::Test {
     TempEnvironment::write(folder / "Verrelune.bmp", bitmap24(2, 1, {0xFF0000, 0x00FF00}));
     return (folder / "Verrelune.bmp").string();
   }
-  std::string copyPath(const std::string& folderName, char letter) {
-    return (env.data() / folderName).string() + "/Verrelune-" + letter + ".png";
+  // The path of the folder's n-th copy.
+  std::string copyPath(const std::string& folderName, int n) {
+    return (env.data() / folderName).string() + "/Verrelune-" + std::to_string(n) + ".png";
   }
   static Argv gsettings(const std::string& schema, const std::string& key, const std::string& value) {
     return {"gsettings", "set", schema, key, value};
@@ -40,7 +41,7 @@ class DesktopBackendsTest : public testing::Test {
 
   TempEnvironment env;
   RecordingRunner runner;
-  AlternatingCopies copies;
+  NumberedCopies copies;
 };
 
 class DesktopGnomeStyleTest : public DesktopBackendsTest,
@@ -55,7 +56,7 @@ TEST_P(DesktopGnomeStyleTest, SetsEveryKeyWithAPercentEncodedUri) {
   ASSERT_TRUE(desktop.applyWallpaper(writeBitmap(kAwkwardName), GetParam()));
 
   const std::string schema = "org.gnome.desktop.background";
-  const std::string uri = "'file://" + env.data().string() + "/" + kAwkwardUriName + "/Verrelune-a.png'";
+  const std::string uri = "'file://" + env.data().string() + "/" + kAwkwardUriName + "/Verrelune-1.png'";
   const std::vector<Argv> expected = {
       gsettings(schema, "picture-options", stretch ? "'stretched'" : "'centered'"),
       gsettings(schema, "color-shading-type", "'solid'"),
@@ -65,13 +66,13 @@ TEST_P(DesktopGnomeStyleTest, SetsEveryKeyWithAPercentEncodedUri) {
       gsettings(schema, "picture-uri-dark", uri),
   };
   EXPECT_EQ(runner.runs, expected);
-  EXPECT_TRUE(std::filesystem::exists(copyPath(kAwkwardName, 'a')));
+  EXPECT_TRUE(std::filesystem::exists(copyPath(kAwkwardName, 1)));
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopStyles, DesktopGnomeStyleTest,
                          testing::Values(WallpaperStyle::Centre, WallpaperStyle::Stretch));
 
-TEST_F(DesktopBackendsTest, GnomeAlternatesCopiesAndSkipsAMissingDarkKey) {
+TEST_F(DesktopBackendsTest, GnomeNamesANewCopyEachTimeAndSkipsAMissingDarkKey) {
   runner.respond = [](const Argv& argv) {
     return RecordingRunner::succeeded(argv[1] == "list-keys" ? "picture-uri\npicture-uri-darkness\n" : "");
   };
@@ -89,8 +90,8 @@ TEST_F(DesktopBackendsTest, GnomeAlternatesCopiesAndSkipsAMissingDarkKey) {
   EXPECT_EQ(listings, 1);
   const std::string schema = "org.gnome.desktop.background";
   EXPECT_EQ(uris, (std::vector<Argv>{
-                      gsettings(schema, "picture-uri", "'file://" + copyPath("plain", 'a') + "'"),
-                      gsettings(schema, "picture-uri", "'file://" + copyPath("plain", 'b') + "'")}));
+                      gsettings(schema, "picture-uri", "'file://" + copyPath("plain", 1) + "'"),
+                      gsettings(schema, "picture-uri", "'file://" + copyPath("plain", 2) + "'")}));
 }
 
 TEST_F(DesktopBackendsTest, CinnamonUsesItsOwnSchemaAndNoDarkKey) {
@@ -101,7 +102,7 @@ TEST_F(DesktopBackendsTest, CinnamonUsesItsOwnSchemaAndNoDarkKey) {
       gsettings(schema, "picture-options", "'stretched'"),
       gsettings(schema, "color-shading-type", "'solid'"),
       gsettings(schema, "primary-color", "'#000000'"),
-      gsettings(schema, "picture-uri", "'file://" + copyPath("plain", 'a') + "'"),
+      gsettings(schema, "picture-uri", "'file://" + copyPath("plain", 1) + "'"),
   };
   EXPECT_EQ(runner.runs, expected);
 }
@@ -115,7 +116,7 @@ TEST_F(DesktopBackendsTest, MateTakesAQuotedPlainPathAndRefusesOneThatIsNotUtf8)
       gsettings(schema, "color-shading-type", "'solid'"),
       gsettings(schema, "primary-color", "'#000000'"),
       gsettings(schema, "picture-filename",
-                "'" + env.data().string() + "/\xc3\xa9 \\'q\" \\\\ %#/Verrelune-a.png'"),
+                "'" + env.data().string() + "/\xc3\xa9 \\'q\" \\\\ %#/Verrelune-1.png'"),
   };
   EXPECT_EQ(runner.runs, expected);
 
@@ -141,7 +142,7 @@ TEST_F(DesktopBackendsTest, KdeSendsTheScriptThroughDbusSend) {
   EXPECT_NE(script.find("d.writeConfig('FillMode', 6);"), std::string::npos);
   EXPECT_NE(script.find("d.writeConfig('Color', '#000000');"), std::string::npos);
   EXPECT_NE(script.find("d.writeConfig('Image', 'file://" + env.data().string() + "/" +
-                        kAwkwardUriName + "/Verrelune-a.png');"),
+                        kAwkwardUriName + "/Verrelune-1.png');"),
             std::string::npos);
 }
 
@@ -201,7 +202,7 @@ TEST_F(DesktopBackendsTest, XfceSetsEveryMonitorsImageStyleAndColour) {
   ASSERT_TRUE(desktop.applyWallpaper(writeBitmap(kAwkwardUtf8Name), WallpaperStyle::Stretch));
   EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitorVirtual1/workspace0",
                                     "/backdrop/screen0/monitorHDMI-1/workspace1"},
-                                   "3", copyPath(kAwkwardUtf8Name, 'a'), false));
+                                   "3", copyPath(kAwkwardUtf8Name, 1), false));
 }
 
 // xfdesktop names monitors after their outputs; it never reads "monitor0" when RandR is there.
@@ -213,12 +214,12 @@ TEST_F(DesktopBackendsTest, XfceCreatesEachOutputsPropertiesWhenThereAreNone) {
   ASSERT_TRUE(desktop.applyWallpaper(writeBitmap("plain"), WallpaperStyle::Centre));
   EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitorHDMI-1/workspace0",
                                     "/backdrop/screen0/monitoreDP-1/workspace0"},
-                                   "1", copyPath("plain", 'a'), true));
+                                   "1", copyPath("plain", 1), true));
   // Without RandR, the name xfdesktop then gives the first monitor.
   runner.runs.clear();
   XfceDesktop sansRandr(runner, copies, [] { return std::vector<std::string>{}; });
   ASSERT_TRUE(sansRandr.applyWallpaper(writeBitmap("plain"), WallpaperStyle::Centre));
-  EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitor0/workspace0"}, "1", copyPath("plain", 'b'), true));
+  EXPECT_EQ(runner.runs, XfceCalls({"/backdrop/screen0/monitor0/workspace0"}, "1", copyPath("plain", 2), true));
 }
 
 TEST_F(DesktopBackendsTest, LxqtGetsTheRawPathOfTheNextCopy) {
@@ -227,8 +228,8 @@ TEST_F(DesktopBackendsTest, LxqtGetsTheRawPathOfTheNextCopy) {
   ASSERT_TRUE(desktop.applyWallpaper(bmp, WallpaperStyle::Centre));
   ASSERT_TRUE(desktop.applyWallpaper(bmp, WallpaperStyle::Stretch));
   const std::vector<Argv> expected = {
-      {"pcmanfm-qt", "--set-wallpaper=" + copyPath(kAwkwardName, 'a'), "--wallpaper-mode=center"},
-      {"pcmanfm-qt", "--set-wallpaper=" + copyPath(kAwkwardName, 'b'), "--wallpaper-mode=stretch"},
+      {"pcmanfm-qt", "--set-wallpaper=" + copyPath(kAwkwardName, 1), "--wallpaper-mode=center"},
+      {"pcmanfm-qt", "--set-wallpaper=" + copyPath(kAwkwardName, 2), "--wallpaper-mode=stretch"},
   };
   EXPECT_EQ(runner.runs, expected);
 }
@@ -238,7 +239,7 @@ TEST_F(DesktopBackendsTest, SwayQuotesThePathAndRefusesShellCharacters) {
   const std::string fine = "a b %#\xc3\xa9\xff";
   ASSERT_TRUE(desktop.applyWallpaper(writeBitmap(fine), WallpaperStyle::Stretch));
   EXPECT_EQ(runner.runs, (std::vector<Argv>{
-                             {"swaymsg", "output * bg \"" + copyPath(fine, 'a') + "\" stretch #000000"}}));
+                             {"swaymsg", "output * bg \"" + copyPath(fine, 1) + "\" stretch #000000"}}));
 
   runner.runs.clear();
   for (const char* name : {"q\"uote", "q'uote", "back\\slash", "dollar$HOME", "tick`x`"}) {
@@ -254,8 +255,8 @@ TEST_F(DesktopBackendsTest, SwaybgStartsTheNewDrawerThenStopsTheOneBefore) {
   EXPECT_TRUE(runner.stopped.empty());
   ASSERT_TRUE(desktop.applyWallpaper(bmp, WallpaperStyle::Stretch));
   const std::vector<Argv> expected = {
-      {"swaybg", "-o", "*", "-i", copyPath(kAwkwardName, 'a'), "-m", "center", "-c", "#000000"},
-      {"swaybg", "-o", "*", "-i", copyPath(kAwkwardName, 'b'), "-m", "stretch", "-c", "#000000"},
+      {"swaybg", "-o", "*", "-i", copyPath(kAwkwardName, 1), "-m", "center", "-c", "#000000"},
+      {"swaybg", "-o", "*", "-i", copyPath(kAwkwardName, 2), "-m", "stretch", "-c", "#000000"},
   };
   EXPECT_EQ(runner.started, expected);
   EXPECT_EQ(runner.stopped, std::vector<pid_t>{4000});
@@ -288,7 +289,7 @@ TEST_F(DesktopBackendsTest, OverrideCommandReceivesAnAwkwardPathIntactThroughThe
 // anything, and reports a tool that is missing or fails.
 struct BackendCase {
   const char* name;
-  std::function<std::unique_ptr<Desktop>(RecordingRunner&, AlternatingCopies&)> make;
+  std::function<std::unique_ptr<Desktop>(RecordingRunner&, NumberedCopies&)> make;
 };
 
 class DesktopBackendFailureTest : public DesktopBackendsTest,
@@ -301,7 +302,7 @@ TEST_P(DesktopBackendFailureTest, CorruptBitmapRunsNothing) {
   EXPECT_FALSE(desktop->applyWallpaper(bmp, WallpaperStyle::Centre));
   EXPECT_TRUE(runner.runs.empty());
   EXPECT_TRUE(runner.started.empty());
-  EXPECT_FALSE(std::filesystem::exists(env.data() / "Verrelune-a.png"));
+  EXPECT_FALSE(std::filesystem::exists(env.data() / "Verrelune-1.png"));
 }
 
 TEST_P(DesktopBackendFailureTest, MissingOrFailingToolIsReported) {
@@ -314,22 +315,22 @@ TEST_P(DesktopBackendFailureTest, MissingOrFailingToolIsReported) {
 
 INSTANTIATE_TEST_SUITE_P(DesktopBackends, DesktopBackendFailureTest,
     testing::Values(
-        BackendCase{"Gnome", [](RecordingRunner& r, AlternatingCopies& c) -> std::unique_ptr<Desktop> {
+        BackendCase{"Gnome", [](RecordingRunner& r, NumberedCopies& c) -> std::unique_ptr<Desktop> {
                       return std::make_unique<GnomeFamilyDesktop>(GnomeFamilyDesktop::Flavour::Gnome, r, c);
                     }},
-        BackendCase{"Mate", [](RecordingRunner& r, AlternatingCopies& c) -> std::unique_ptr<Desktop> {
+        BackendCase{"Mate", [](RecordingRunner& r, NumberedCopies& c) -> std::unique_ptr<Desktop> {
                       return std::make_unique<GnomeFamilyDesktop>(GnomeFamilyDesktop::Flavour::Mate, r, c);
                     }},
-        BackendCase{"Kde", [](RecordingRunner& r, AlternatingCopies& c) -> std::unique_ptr<Desktop> {
+        BackendCase{"Kde", [](RecordingRunner& r, NumberedCopies& c) -> std::unique_ptr<Desktop> {
                       return std::make_unique<KdeDesktop>(r, c);
                     }},
-        BackendCase{"Xfce", [](RecordingRunner& r, AlternatingCopies& c) -> std::unique_ptr<Desktop> {
+        BackendCase{"Xfce", [](RecordingRunner& r, NumberedCopies& c) -> std::unique_ptr<Desktop> {
                       return std::make_unique<XfceDesktop>(r, c);
                     }},
-        BackendCase{"Lxqt", [](RecordingRunner& r, AlternatingCopies& c) -> std::unique_ptr<Desktop> {
+        BackendCase{"Lxqt", [](RecordingRunner& r, NumberedCopies& c) -> std::unique_ptr<Desktop> {
                       return std::make_unique<LxqtDesktop>(r, c);
                     }},
-        BackendCase{"Sway", [](RecordingRunner& r, AlternatingCopies& c) -> std::unique_ptr<Desktop> {
+        BackendCase{"Sway", [](RecordingRunner& r, NumberedCopies& c) -> std::unique_ptr<Desktop> {
                       return std::make_unique<SwayDesktop>(r, c);
                     }}),
     [](const testing::TestParamInfo<BackendCase>& info) { return std::string(info.param.name); });

@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopDetect.h"
+#include "platform/posix/desktop/Detect.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(DesktopSessions, DesktopDetectTest,
         DetectionCase{"Nothing", {{{"XDG_CURRENT_DESKTOP", ""}, {"DISPLAY", ""}}}, DesktopKind::None}),
     [](const testing::TestParamInfo<DetectionCase>& info) { return std::string(info.param.name); });
 
-TEST(DesktopSessionTest, DetectsAtEveryChangeAndKeepsTheAlternation) {
+TEST(DesktopSessionTest, DetectsAtEveryChangeAndKeepsTheCopiesNumbering) {
   TempEnvironment env;
   const std::string bmp = (env.data() / "Verrelune" / "Verrelune.bmp").string();
   TempEnvironment::write(bmp, bitmap24(1, 1, {0x123456}));
@@ -114,8 +114,8 @@ TEST(DesktopSessionTest, DetectsAtEveryChangeAndKeepsTheAlternation) {
   ASSERT_TRUE(desktop.applyWallpaper(bmp, WallpaperStyle::Centre));
   ASSERT_EQ(runner.runs.size(), 2u);
   const std::string folder = (env.data() / "Verrelune").string();
-  EXPECT_EQ(runner.runs[0][1], "--set-wallpaper=" + folder + "/Verrelune-a.png");
-  EXPECT_EQ(runner.runs[1][1], "--set-wallpaper=" + folder + "/Verrelune-b.png");
+  EXPECT_EQ(runner.runs[0][1], "--set-wallpaper=" + folder + "/Verrelune-1.png");
+  EXPECT_EQ(runner.runs[1][1], "--set-wallpaper=" + folder + "/Verrelune-2.png");
 }
 
 TEST(DesktopSessionTest, SandboxAndOverride) {

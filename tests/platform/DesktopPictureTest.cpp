@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/Picture.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -6,9 +6,13 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "DesktopTestSupport.h"
 #include "TempEnvironment.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/NumberedCopies.h"
 
 using namespace platform::posix;
 
@@ -206,47 +210,116 @@ class DesktopCopiesTest : public testing::Test {
   TempEnvironment env;
 };
 
-TEST_F(DesktopCopiesTest, AlternatesTwoNamesAndKeepsTheShownCopy) {
-  AlternatingCopies copies;
-  std::string error;
-  EXPECT_EQ(copies.publish(writeBitmap(0x112233), error), folder() + "/Verrelune-a.png");
-  EXPECT_EQ(copies.publish(writeBitmap(0x445566), error), folder() + "/Verrelune-b.png");
-  EXPECT_EQ(pixelsOf(folder() + "/Verrelune-a.png"), rgbOf({0x112233}));
-  EXPECT_EQ(copies.publish(writeBitmap(0x778899), error), folder() + "/Verrelune-a.png");
-  EXPECT_EQ(pixelsOf(folder() + "/Verrelune-a.png"), rgbOf({0x778899}));
-  EXPECT_EQ(pixelsOf(folder() + "/Verrelune-b.png"), rgbOf({0x445566}));
-  // Nothing else is left in the folder: no temporary file.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 3);
+// GNOME keeps the pictures it has loaded by file name: it reads a file the first time its path
+// is set and shows what it cached under that path ever after. Every change must therefore
+// reach it under a path it has not seen, as a complete file, while the file it shows stays.
+TEST_F(DesktopCopiesTest, GnomeShowsEveryNewPicture) {
+  RecordingRunner runner;
+  std::map<std::string, std::vector<std::uint8_t>> cache;
+  std::string shownPath;
+  std::vector<std::uint8_t> shown;
+  runner.respond = [&](const RecordingRunner::Argv& argv) {
+    // Deleting the file GNOME shows blanks the screen.
+    if (!shownPath.empty()) {
+      EXPECT_TRUE(std::filesystem::exists(shownPath)) << shownPath;
+    }
+    if (argv.size() == 5 && argv[3] == "picture-uri") {
+      const std::string prefix = "'file://";
+      EXPECT_TRUE(argv[4].starts_with(prefix) && argv[4].ends_with("'")) << argv[4];
+      shownPath = argv[4].substr(prefix.size(), argv[4].size() - prefix.size() - 1);
+      if (!cache.contains(shownPath)) cache[shownPath] = pixelsOf(shownPath);
+      shown = cache[shownPath];
+    }
+    return RecordingRunner::succeeded("");
+  };
+  NumberedCopies copies;
+  GnomeFamilyDesktop desktop(GnomeFamilyDesktop::Flavour::Gnome, runner, copies);
+  for (std::uint32_t change = 1; change <= 8; ++change) {
+    const std::vector<std::uint32_t> colours = {change * 0x010203, 0xFFFFFF - change};
+    TempEnvironment::write(folder() + "/Verrelune.bmp", bitmap24(2, 1, colours));
+    ASSERT_TRUE(desktop.applyWallpaper(folder() + "/Verrelune.bmp", platform::WallpaperStyle::Centre));
+    EXPECT_EQ(shown, rgbOf(colours)) << "change " << change;
+    // The bitmap and at most two copies, nothing else.
+    EXPECT_LE(std::distance(std::filesystem::directory_iterator(folder()), {}), 3) << "change " << change;
+  }
 }
 
-TEST_F(DesktopCopiesTest, ARestartedProgramAvoidsTheNewerCopy) {
-  std::string error;
-  {
-    AlternatingCopies first;
-    first.publish(writeBitmap(1), error);
-    first.publish(writeBitmap(2), error);
+// What a start finds in the folder: copies with their modification times (seconds). The
+// copy the desktop was last pointed at must stay; every other one goes.
+struct FolderAtStart {
+  const char* name;
+  std::vector<std::pair<std::string, std::int64_t>> copies;
+  std::string shown;
+  std::string published;
+};
+
+void PrintTo(const FolderAtStart& folder, std::ostream* out) { *out << folder.name; }
+
+class DesktopCopiesAtStartTest : public DesktopCopiesTest,
+                                 public testing::WithParamInterface<FolderAtStart> {};
+
+TEST_P(DesktopCopiesAtStartTest, KeepsTheShownCopyAndRemovesTheOthers) {
+  for (const auto& [name, seconds] : GetParam().copies) {
+    const std::string path = folder() + "/" + name;
+    TempEnvironment::write(path, "an earlier copy");
+    const timespec times[2] = {{0, UTIME_OMIT}, {1000000000 + seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   }
-  // b is the newer one, whatever the clock's resolution.
-  const timespec bTimes[2] = {{0, UTIME_OMIT}, {3000000000, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, (folder() + "/Verrelune-b.png").c_str(), bTimes, 0), 0);
-  AlternatingCopies restarted;
-  EXPECT_EQ(restarted.publish(writeBitmap(3), error), folder() + "/Verrelune-a.png");
-  const timespec times[2] = {{0, UTIME_OMIT}, {4000000000, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, (folder() + "/Verrelune-a.png").c_str(), times, 0), 0);
-  AlternatingCopies again;
-  EXPECT_EQ(again.publish(writeBitmap(4), error), folder() + "/Verrelune-b.png");
+  NumberedCopies copies;
+  std::string error;
+  EXPECT_EQ(copies.publish(writeBitmap(0x123456), error), folder() + "/" + GetParam().published);
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(folder()))
+    left.insert(entry.path().filename().string());
+  std::set<std::string> expected = {"Verrelune.bmp", GetParam().published};
+  if (!GetParam().shown.empty()) expected.insert(GetParam().shown);
+  EXPECT_EQ(left, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopCopies, DesktopCopiesAtStartTest,
+    testing::Values(
+        FolderAtStart{"Empty", {}, "", "Verrelune-1.png"},
+        // Earlier versions used two names in turn: the newer one is shown.
+        FolderAtStart{"LetteredBNewer", {{"Verrelune-a.png", 100}, {"Verrelune-b.png", 200}}, "Verrelune-b.png", "Verrelune-1.png"},
+        FolderAtStart{"LetteredANewer", {{"Verrelune-a.png", 300}, {"Verrelune-b.png", 200}}, "Verrelune-a.png", "Verrelune-1.png"},
+        // The number decides, not the clock.
+        FolderAtStart{"Numbered", {{"Verrelune-9.png", 100}, {"Verrelune-10.png", 50}}, "Verrelune-10.png", "Verrelune-11.png"},
+        FolderAtStart{"NumberedAfterLettered", {{"Verrelune-b.png", 100}, {"Verrelune-7.png", 200}}, "Verrelune-7.png", "Verrelune-8.png"},
+        // An earlier version ran again after this one.
+        FolderAtStart{"LetteredAfterNumbered", {{"Verrelune-7.png", 100}, {"Verrelune-b.png", 200}}, "Verrelune-b.png", "Verrelune-8.png"}),
+    [](const testing::TestParamInfo<FolderAtStart>& info) { return std::string(info.param.name); });
+
+TEST_F(DesktopCopiesTest, OnlyOurOwnRegularCopiesAreRemovedAndNoNameIsWrittenOver) {
+  namespace fs = std::filesystem;
+  const fs::path elsewhere = env.root() / "elsewhere.png";
+  TempEnvironment::write(elsewhere, "someone's picture");
+  fs::create_directories(folder());
+  fs::create_symlink(elsewhere, folder() + "/Verrelune-9.png");
+  fs::create_directory(folder() + "/Verrelune-8.png");
+  const std::vector<std::string> notOurs = {"Verrelune-01.png", "Verrelune-c.png", "Verrelune-3.png.bak",
+                                            "verrelune-4.png", "Verrelune-.png", "Verrelune-5.PNG"};
+  for (const std::string& name : notOurs) TempEnvironment::write(folder() + "/" + name, "kept");
+
+  NumberedCopies copies;
+  std::string error;
+  EXPECT_EQ(copies.publish(writeBitmap(1), error), folder() + "/Verrelune-10.png");
+  EXPECT_EQ(copies.publish(writeBitmap(2), error), folder() + "/Verrelune-11.png");
+  EXPECT_EQ(copies.publish(writeBitmap(3), error), folder() + "/Verrelune-12.png");
+  EXPECT_TRUE(fs::is_symlink(folder() + "/Verrelune-9.png"));
+  EXPECT_EQ(TempEnvironment::read(elsewhere), "someone's picture");
+  EXPECT_TRUE(fs::is_directory(folder() + "/Verrelune-8.png"));
+  for (const std::string& name : notOurs) EXPECT_TRUE(fs::exists(folder() + "/" + name)) << name;
+  EXPECT_FALSE(fs::exists(folder() + "/Verrelune-10.png"));
 }
 
 TEST_F(DesktopCopiesTest, UnreadableBitmapWritesNothing) {
-  AlternatingCopies copies;
+  NumberedCopies copies;
   std::string error;
   TempEnvironment::write(folder() + "/Verrelune.bmp", "BM junk");
   EXPECT_FALSE(copies.publish(folder() + "/Verrelune.bmp", error));
   EXPECT_FALSE(copies.publish(folder() + "/Missing.bmp", error));
   EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(std::filesystem::exists(folder() + "/Verrelune-a.png"));
-  // The failure did not use up a turn.
-  EXPECT_EQ(copies.publish(writeBitmap(5), error), folder() + "/Verrelune-a.png");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 1);
 }
 
 }  // namespace

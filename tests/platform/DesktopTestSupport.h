@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/DesktopCommandRunner.h"
+#include "platform/posix/desktop/CommandRunner.h"
 
 // Records every program the desktop code would run and answers with scripted results.
 class RecordingRunner : public platform::posix::CommandRunner {

@@ -7,8 +7,8 @@
 
 #include "DesktopTestSupport.h"
 #include "TempEnvironment.h"
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/RandrOutputs.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/RandrOutputs.h"
 
 using platform::WallpaperStyle;
 using platform::posix::X11Desktop;

@@ -66,6 +66,7 @@ TEST(StaleTemporaryFiles, EveryFolderTheProgramWritesToIsSwept) {
       env.data() / "Verrelune" / ".Verrelune.bmp.tmp-Ab3dE9",
       env.data() / "Verrelune" / ".Verrelune-a.png.tmp-Ab3dE9",
       env.data() / "Verrelune" / ".Verrelune-b.png.tmp-Ab3dE9",
+      env.data() / "Verrelune" / ".Verrelune-12.png.tmp-Ab3dE9",
   };
   for (const fs::path& leftover : leftovers) {
     TempEnvironment::write(leftover, "x");

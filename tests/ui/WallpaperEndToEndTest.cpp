@@ -16,7 +16,7 @@
 #include "imaging/PictureReaders.h"
 #include "png/PNGObject.h"
 #include "platform/MemoryRegistry.h"
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixLocale.h"
 #include "support/FakeLocale.h"

@@ -11,11 +11,13 @@
 #include <cerrno>
 #include <charconv>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string_view>
 
 #include "base/TemporaryName.h"
 #include "platform/posix/AtomicFile.h"
+#include "platform/posix/desktop/NumberedCopies.h"
 
 namespace platform::posix {
 
@@ -25,6 +27,10 @@ namespace {
 constexpr std::time_t kStaleAfterSeconds = 60;
 
 enum class Writer { Unknown, Running, Gone };
+
+using TargetTest = std::function<bool(std::string_view)>;
+
+std::string dataFolder(const XdgDirs& dirs) { return dirs.dataHome + "/Verrelune"; }
 
 bool isRandomPart(std::string_view text) {
   return text.size() == kTemporaryNameRandomChars &&
@@ -38,12 +44,19 @@ Writer writerOf(pid_t pid) {
   return ::kill(pid, 0) == 0 || errno == EPERM ? Writer::Running : Writer::Gone;
 }
 
-// Whether `entry` is a temporary name the program makes for `targetName`, and what is known of
-// its writer.
-std::optional<Writer> temporaryOf(std::string_view entry, const std::string& targetName) {
-  if (entry == targetName + ".tmp") return Writer::Unknown;
-  const std::string prefix = temporaryNamePrefix(targetName);
-  if (entry.substr(0, prefix.size()) != prefix) return std::nullopt;
+// Whether `entry` is a temporary name the program makes for a target whose name passes
+// `isTarget`, and what is known of its writer.
+std::optional<Writer> temporaryOf(std::string_view entry, const TargetTest& isTarget) {
+  constexpr std::string_view kTmp = ".tmp";
+  // "<target>.tmp", the fixed name of older versions.
+  if (entry.ends_with(kTmp) && isTarget(entry.substr(0, entry.size() - kTmp.size())))
+    return Writer::Unknown;
+  // ".<target>.tmp-<rest>": the rest holds no dot, so the target ends at the last ".tmp".
+  const std::size_t at = entry.rfind(kTmp);
+  if (at == std::string_view::npos || at < 2) return std::nullopt;
+  const std::string_view target = entry.substr(1, at - 1);
+  const std::string prefix = temporaryNamePrefix(target);
+  if (!entry.starts_with(prefix) || !isTarget(target)) return std::nullopt;
   const std::string_view rest = entry.substr(prefix.size());
   if (isRandomPart(rest)) return Writer::Unknown;
   const std::size_t dash = rest.find('-');
@@ -54,12 +67,12 @@ std::optional<Writer> temporaryOf(std::string_view entry, const std::string& tar
   return writerOf(pid);
 }
 
-void removeStaleIn(const std::string& folder, const std::string& targetName, std::time_t now) {
+void removeStaleIn(const std::string& folder, const TargetTest& isTarget, std::time_t now) {
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) return;
   const int folderFd = ::dirfd(listing);
   while (const dirent* entry = ::readdir(listing)) {
-    const std::optional<Writer> writer = temporaryOf(entry->d_name, targetName);
+    const std::optional<Writer> writer = temporaryOf(entry->d_name, isTarget);
     if (!writer) continue;
     struct stat info {};
     if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
@@ -74,21 +87,23 @@ void removeStaleIn(const std::string& folder, const std::string& targetName, std
 }  // namespace
 
 std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs) {
-  const std::string data = dirs.dataHome + "/Verrelune/";
+  const std::string data = dataFolder(dirs) + "/";
   // The settings file and the autostart entry are written where the user's links lead.
   return {writeTarget(dirs.configHome + "/verrelune/registry.reg"),
-          writeTarget(dirs.configHome + "/autostart/verrelune.desktop"), data + "Verrelune.bmp",
-          data + "Verrelune-a.png", data + "Verrelune-b.png"};
+          writeTarget(dirs.configHome + "/autostart/verrelune.desktop"), data + "Verrelune.bmp"};
 }
 
 void removeStaleTemporaryFilesOf(const std::vector<std::string>& targets) {
   const std::time_t now = std::time(nullptr);
-  for (const std::string& target : targets)
-    removeStaleIn(folderOf(target), target.substr(target.rfind('/') + 1), now);
+  for (const std::string& target : targets) {
+    const std::string name = target.substr(target.rfind('/') + 1);
+    removeStaleIn(folderOf(target), [&name](std::string_view entry) { return entry == name; }, now);
+  }
 }
 
 void removeStaleTemporaryFiles(const XdgDirs& dirs) {
   removeStaleTemporaryFilesOf(filesReplacedByTheProgram(dirs));
+  removeStaleIn(dataFolder(dirs), isPictureCopyName, std::time(nullptr));
 }
 
 }  // namespace platform::posix

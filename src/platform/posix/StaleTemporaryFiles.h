@@ -7,9 +7,8 @@
 
 namespace platform::posix {
 
-// The files the program replaces through temporary files: the settings file and the
-// autostart entry (where the user's links lead), the wallpaper bitmap and its two PNG copies
-// for the desktop.
+// The files the program replaces through temporary files under names fixed in advance: the
+// settings file and the autostart entry (where the user's links lead), the wallpaper bitmap.
 std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs);
 
 // Removes what runs killed while writing left of the temporary files of `targets`, in each
@@ -19,7 +18,8 @@ std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs);
 // process) or they are older than a minute. What cannot be removed is left for the next start.
 void removeStaleTemporaryFilesOf(const std::vector<std::string>& targets);
 
-// The same for every file the program replaces; called once at start-up.
+// The same for every file the program replaces, the desktop's picture copies (whose names
+// change) included; called once at start-up.
 void removeStaleTemporaryFiles(const XdgDirs& dirs);
 
 }  // namespace platform::posix

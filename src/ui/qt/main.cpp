@@ -17,7 +17,7 @@
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureReaders.h"
 #include "png/PNGObject.h"
-#include "platform/posix/DesktopDetect.h"
+#include "platform/posix/desktop/Detect.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/InstanceLock.h"
 #include "platform/posix/PosixFileSystem.h"

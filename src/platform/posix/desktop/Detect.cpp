@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopDetect.h"
+#include "platform/posix/desktop/Detect.h"
 
 #include <sys/stat.h>
 
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopDbus.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Dbus.h"
 
 namespace platform::posix {
 

@@ -1,5 +1,5 @@
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopQuoting.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Quoting.h"
 
 namespace platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopQuoting.h"
+#include "platform/posix/desktop/Quoting.h"
 
 #include <cstdint>
 #include <cstdio>

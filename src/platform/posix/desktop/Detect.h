@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/Desktop.h"
-#include "platform/posix/DesktopCommandRunner.h"
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/CommandRunner.h"
+#include "platform/posix/desktop/NumberedCopies.h"
 
 namespace platform::posix {
 
@@ -45,7 +45,7 @@ struct DesktopSurroundings {
 DesktopKind detectDesktop(const DesktopSurroundings& surroundings);
 
 // The desktop of this session, found again at every change (a desktop shell that was still
-// starting at log-in is found once it runs). Backends with state (the alternating copies,
+// starting at log-in is found once it runs). Backends with state (the numbered copies,
 // the swaybg we started) are kept for the life of the object.
 class SessionDesktop : public Desktop {
  public:
@@ -62,7 +62,7 @@ class SessionDesktop : public Desktop {
   DesktopSurroundings surroundings_;
   CommandRunner& runner_;
   std::string x11Display_;
-  AlternatingCopies copies_;
+  NumberedCopies copies_;
   std::map<DesktopKind, std::unique_ptr<Desktop>> backends_;
 };
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "platform/Desktop.h"
-#include "platform/posix/DesktopCommandRunner.h"
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/CommandRunner.h"
+#include "platform/posix/desktop/NumberedCopies.h"
 
 // One class per kind of desktop, each telling it to show the picture in its own way. They share
-// the runner of desktop tools and the alternating PNG copies of the bitmap.
+// the runner of desktop tools and the numbered PNG copies of the bitmap.
 namespace platform::posix {
 
 // The colour around a centred picture, as "#rrggbb".
@@ -29,7 +29,7 @@ bool runTool(CommandRunner& runner, const std::vector<std::string>& argv);
 class GnomeFamilyDesktop : public Desktop {
  public:
   enum class Flavour { Gnome, Cinnamon, Mate };
-  GnomeFamilyDesktop(Flavour flavour, CommandRunner& runner, AlternatingCopies& copies)
+  GnomeFamilyDesktop(Flavour flavour, CommandRunner& runner, NumberedCopies& copies)
       : flavour_(flavour), runner_(runner), copies_(copies) {}
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
@@ -39,14 +39,14 @@ class GnomeFamilyDesktop : public Desktop {
 
   Flavour flavour_;
   CommandRunner& runner_;
-  AlternatingCopies& copies_;
+  NumberedCopies& copies_;
   std::optional<bool> hasDarkKey_;
 };
 
 // KDE Plasma 5 and 6: a script for plasmashell through whichever D-Bus tool is installed.
 class KdeDesktop : public Desktop {
  public:
-  KdeDesktop(CommandRunner& runner, AlternatingCopies& copies) : runner_(runner), copies_(copies) {}
+  KdeDesktop(CommandRunner& runner, NumberedCopies& copies) : runner_(runner), copies_(copies) {}
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
   // The script that sets the picture on every desktop of every screen.
@@ -54,7 +54,7 @@ class KdeDesktop : public Desktop {
 
  private:
   CommandRunner& runner_;
-  AlternatingCopies& copies_;
+  NumberedCopies& copies_;
 };
 
 // XFCE: every monitor's and workspace's `last-image` property of xfdesktop, with the colour
@@ -62,50 +62,50 @@ class KdeDesktop : public Desktop {
 // property yet (by default the X server's RandR outputs).
 class XfceDesktop : public Desktop {
  public:
-  XfceDesktop(CommandRunner& runner, AlternatingCopies& copies,
+  XfceDesktop(CommandRunner& runner, NumberedCopies& copies,
               std::function<std::vector<std::string>()> monitorNames = {});
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
  private:
   CommandRunner& runner_;
-  AlternatingCopies& copies_;
+  NumberedCopies& copies_;
   std::function<std::vector<std::string>()> monitorNames_;
 };
 
 // LXQt: pcmanfm-qt, which draws its desktop.
 class LxqtDesktop : public Desktop {
  public:
-  LxqtDesktop(CommandRunner& runner, AlternatingCopies& copies) : runner_(runner), copies_(copies) {}
+  LxqtDesktop(CommandRunner& runner, NumberedCopies& copies) : runner_(runner), copies_(copies) {}
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
  private:
   CommandRunner& runner_;
-  AlternatingCopies& copies_;
+  NumberedCopies& copies_;
 };
 
 // sway: its own `output * bg` command, which restarts its background drawer.
 class SwayDesktop : public Desktop {
  public:
-  SwayDesktop(CommandRunner& runner, AlternatingCopies& copies) : runner_(runner), copies_(copies) {}
+  SwayDesktop(CommandRunner& runner, NumberedCopies& copies) : runner_(runner), copies_(copies) {}
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
  private:
   CommandRunner& runner_;
-  AlternatingCopies& copies_;
+  NumberedCopies& copies_;
 };
 
 // Other Wayland compositors with the layer-shell protocol: a swaybg of our own, replacing the
 // one started for the previous picture.
 class SwaybgDesktop : public Desktop {
  public:
-  SwaybgDesktop(CommandRunner& runner, AlternatingCopies& copies)
+  SwaybgDesktop(CommandRunner& runner, NumberedCopies& copies)
       : runner_(runner), copies_(copies) {}
   ~SwaybgDesktop() override = default;  // the last swaybg keeps showing the wallpaper
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
 
  private:
   CommandRunner& runner_;
-  AlternatingCopies& copies_;
+  NumberedCopies& copies_;
   std::optional<pid_t> running_;
 };
 

@@ -33,20 +33,4 @@ std::optional<RgbPicture> loadBitmap(const std::string& path, std::string& error
 // An 8-bit RGB PNG of the picture, deflated at a fast level.
 std::string encodePng(const RgbPicture& picture);
 
-// The picture published for desktops under two names used in turn, Verrelune-a.png and
-// Verrelune-b.png beside the bitmap: a desktop that ignores a setting whose value did not
-// change, or caches pictures by path, sees a new name every time, while the copy it shows now
-// stays on disk. Each copy is written under a temporary name and renamed into place.
-class AlternatingCopies {
- public:
-  // Writes the next copy of the bitmap and returns its path; nothing when the bitmap cannot be
-  // read or the copy cannot be written (`error` says why).
-  std::optional<std::string> publish(const std::string& bmpPath, std::string& error);
-
- private:
-  // Which name the last copy took, once known; at the first publication the newer of the two
-  // files on disk is taken as the one shown.
-  std::optional<bool> lastWasA_;
-};
-
 }  // namespace platform::posix

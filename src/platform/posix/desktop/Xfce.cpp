@@ -2,9 +2,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopQuoting.h"
-#include "platform/posix/RandrOutputs.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Quoting.h"
+#include "platform/posix/desktop/RandrOutputs.h"
 
 namespace platform::posix {
 
@@ -39,7 +39,7 @@ std::vector<std::string> colourFractions() {
 
 }  // namespace
 
-XfceDesktop::XfceDesktop(CommandRunner& runner, AlternatingCopies& copies,
+XfceDesktop::XfceDesktop(CommandRunner& runner, NumberedCopies& copies,
                          std::function<std::vector<std::string>()> monitorNames)
     : runner_(runner), copies_(copies), monitorNames_(std::move(monitorNames)) {
   if (!monitorNames_) monitorNames_ = [] { return randrOutputNames(); };

@@ -1,4 +1,4 @@
-#include "platform/posix/DesktopCommandRunner.h"
+#include "platform/posix/desktop/CommandRunner.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,6 +1,6 @@
-#include <cstdio>
+#include "platform/posix/desktop/Backends.h"
 
-#include "platform/posix/DesktopBackends.h"
+#include <cstdio>
 
 namespace platform::posix {
 
@@ -17,17 +17,6 @@ bool runTool(CommandRunner& runner, const std::vector<std::string>& argv) {
   if (result.timedOut) return reportWallpaperFailure(tool + " did not finish in time and was stopped");
   if (result.exitStatus < 0) return reportWallpaperFailure(tool + " was ended by a signal");
   return reportWallpaperFailure(tool + " ended with status " + std::to_string(result.exitStatus));
-}
-
-// The command line runs in /bin/sh with the bitmap's path as "$1", so the path is never
-// parsed by the shell whatever it holds; the style is in VERRELUNE_WALLPAPER_STYLE ("center"
-// or "stretch") for commands that want it.
-bool CommandDesktop::applyWallpaper(const std::string& bmpPath, WallpaperStyle style) {
-  const std::string styleName = style == WallpaperStyle::Stretch ? "stretch" : "center";
-  return runTool(runner_, {"/bin/sh", "-c",
-                           "VERRELUNE_WALLPAPER_STYLE=" + styleName +
-                               "; export VERRELUNE_WALLPAPER_STYLE; " + commandLine_ + " \"$1\"",
-                           "verrelune", bmpPath});
 }
 
 }  // namespace platform::posix

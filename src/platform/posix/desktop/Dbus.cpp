@@ -1,6 +1,6 @@
-#include "platform/posix/DesktopDbus.h"
+#include "platform/posix/desktop/Dbus.h"
 
-#include "platform/posix/DesktopQuoting.h"
+#include "platform/posix/desktop/Quoting.h"
 
 namespace platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/RandrOutputs.h"
+#include "platform/posix/desktop/RandrOutputs.h"
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>

@@ -1,6 +1,5 @@
-#include "platform/posix/DesktopPicture.h"
+#include "platform/posix/desktop/Picture.h"
 
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -268,35 +267,6 @@ std::string encodePng(const RgbPicture& picture) {
   appendChunk(png, "IDAT", deflateRows(picture));
   appendChunk(png, "IEND", {});
   return png;
-}
-
-std::optional<std::string> AlternatingCopies::publish(const std::string& bmpPath,
-                                                      std::string& error) {
-  const std::string folder = folderOf(bmpPath);
-  const std::string nameA = folder + "/Verrelune-a.png";
-  const std::string nameB = folder + "/Verrelune-b.png";
-  if (!lastWasA_) {
-    struct stat a {}, b {};
-    const bool hasA = ::stat(nameA.c_str(), &a) == 0;
-    const bool hasB = ::stat(nameB.c_str(), &b) == 0;
-    const auto newer = [](const struct stat& x, const struct stat& y) {
-      return x.st_mtim.tv_sec != y.st_mtim.tv_sec ? x.st_mtim.tv_sec > y.st_mtim.tv_sec
-                                                  : x.st_mtim.tv_nsec >= y.st_mtim.tv_nsec;
-    };
-    lastWasA_ = hasA && (!hasB || newer(a, b));
-  }
-  const std::optional<RgbPicture> picture = loadBitmap(bmpPath, error);
-  if (!picture) return std::nullopt;
-  const bool useA = !*lastWasA_;
-  const std::string& target = useA ? nameA : nameB;
-  try {
-    replaceFileAtomically(target, encodePng(*picture), 0644);
-  } catch (const std::system_error& failure) {
-    error = failure.what();
-    return std::nullopt;
-  }
-  lastWasA_ = useA;
-  return target;
 }
 
 }  // namespace platform::posix

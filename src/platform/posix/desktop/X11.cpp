@@ -5,7 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Picture.h"
 
 namespace platform::posix {
 

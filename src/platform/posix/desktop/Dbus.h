@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/DesktopCommandRunner.h"
+#include "platform/posix/desktop/CommandRunner.h"
 
 namespace platform::posix {
 

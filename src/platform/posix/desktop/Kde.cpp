@@ -1,6 +1,6 @@
-#include "platform/posix/DesktopBackends.h"
-#include "platform/posix/DesktopDbus.h"
-#include "platform/posix/DesktopQuoting.h"
+#include "platform/posix/desktop/Backends.h"
+#include "platform/posix/desktop/Dbus.h"
+#include "platform/posix/desktop/Quoting.h"
 
 namespace platform::posix {
 
@@ -25,7 +25,8 @@ std::string KdeDesktop::script(const std::string& picturePath, WallpaperStyle st
          "}";
 }
 
-// Plasma 5 never reloads a picture whose path did not change: the alternating copies matter.
+// Plasma 5 never reloads a picture whose path did not change: each change comes under a new
+// name.
 bool KdeDesktop::applyWallpaper(const std::string& bmpPath, WallpaperStyle style) {
   std::string error;
   const std::optional<std::string> picture = copies_.publish(bmpPath, error);

@@ -1,6 +1,6 @@
 #include <string_view>
 
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
 
 namespace platform::posix {
 

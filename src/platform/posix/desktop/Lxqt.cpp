@@ -1,8 +1,8 @@
-#include "platform/posix/DesktopBackends.h"
+#include "platform/posix/desktop/Backends.h"
 
 namespace platform::posix {
 
-// pcmanfm-qt ignores a path it already shows: the alternating copies give it a new one.
+// pcmanfm-qt ignores a path it already shows: every change comes under a new name.
 bool LxqtDesktop::applyWallpaper(const std::string& bmpPath, WallpaperStyle style) {
   std::string error;
   const std::optional<std::string> picture = copies_.publish(bmpPath, error);
