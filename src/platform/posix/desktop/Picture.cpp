@@ -189,7 +189,12 @@ void appendChunk(std::string& out, const char type[4], const std::string& data) 
 // zlib stream of the rows, each with the "Sub" filter: cheap, and it shrinks photographs well.
 std::string deflateRows(const RgbPicture& picture) {
   z_stream stream{};
-  deflateInit(&stream, Z_BEST_SPEED);
+  // Only a lack of memory stops zlib here; a copy it could not finish is never handed out.
+  const auto noMemory = [] {
+    return std::system_error(std::make_error_code(std::errc::not_enough_memory),
+                             "cannot compress the picture");
+  };
+  if (deflateInit(&stream, Z_BEST_SPEED) != Z_OK) throw noMemory();
   const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
   std::vector<std::uint8_t> row(rowBytes + 1);
   std::string out;
@@ -198,7 +203,10 @@ std::string deflateRows(const RgbPicture& picture) {
     do {
       stream.next_out = buffer.data();
       stream.avail_out = static_cast<uInt>(buffer.size());
-      deflate(&stream, flush);
+      if (deflate(&stream, flush) == Z_STREAM_ERROR) {
+        deflateEnd(&stream);
+        throw noMemory();
+      }
       out.append(reinterpret_cast<const char*>(buffer.data()), buffer.size() - stream.avail_out);
     } while (stream.avail_out == 0);
   };

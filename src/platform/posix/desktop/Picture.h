@@ -30,7 +30,8 @@ std::optional<RgbPicture> readBitmap(std::span<const std::uint8_t> file, std::st
 // read.
 std::optional<RgbPicture> loadBitmap(const std::string& path, std::string& error);
 
-// An 8-bit RGB PNG of the picture, deflated at a fast level.
+// An 8-bit RGB PNG of the picture, deflated at a fast level; std::system_error when zlib has no
+// memory to work with.
 std::string encodePng(const RgbPicture& picture);
 
 }  // namespace platform::posix
