@@ -29,7 +29,7 @@ top=48 bottom=56
 limit=3        # of 255
 wait_s=6
 
-# "PATH MODE" of the picture the desktop's setting names now; MODE is centre or stretch.
+# "PATH MODE TIME" of the picture the desktop's setting names now; MODE is centre or stretch.
 named_picture() {
   local path mode
   case $kind in
@@ -65,7 +65,8 @@ named_picture() {
   path=$(python3 -c 'import sys, urllib.parse; p = sys.argv[1]
 print(urllib.parse.unquote(p[7:]) if p.startswith("file://") else p)' "$path")
   case $mode in *stretch*) mode=stretch ;; *) mode=centre ;; esac
-  echo "$path $mode"
+  # the file's time tells a change where the name stays (the plain X11 root window)
+  echo "$path $mode $(stat -c %y "$path" 2>/dev/null | tr -d " ")"
 }
 
 # The mean absolute difference, in 0..255, between the screenshot and the picture as the
@@ -94,18 +95,25 @@ run sh -c "'$dir/bin/verrelune' /background >'$work/program.log' 2>&1 &"
 sleep 5
 failures=0
 for i in $(seq "$count"); do
+  before=$(named_picture)
   run "$dir/bin/verrelune" --next
   start=$(date +%s.%N)
   matched=""
   while :; do
-    # the command may return before the desktop's setting is written
-    read -r picture mode < <(named_picture)
-    shot
+    # the command returns once the program has it, before the desktop's setting is written
+    current=$(named_picture)
+    read -r picture mode _ <<<"$current"
     now=$(date +%s.%N)
-    d=$(difference "$work/shot.png" "$picture" "$mode")
-    if awk -v d="$d" -v l="$limit" 'BEGIN { exit !(d < l) }'; then
-      matched=$(awk -v a="$start" -v b="$now" 'BEGIN { printf "%.1f", b - a }')
-      break
+    if [ "$current" != "$before" ]; then
+      shot
+      now=$(date +%s.%N)
+      d=$(difference "$work/shot.png" "$picture" "$mode")
+      if awk -v d="$d" -v l="$limit" 'BEGIN { exit !(d < l) }'; then
+        matched=$(awk -v a="$start" -v b="$now" 'BEGIN { printf "%.1f", b - a }')
+        break
+      fi
+    else
+      d="(setting unchanged)"
     fi
     awk -v a="$start" -v b="$now" -v w="$wait_s" 'BEGIN { exit !(b - a > w) }' && break
     sleep 0.3
