@@ -29,6 +29,7 @@
 #include "imaging/ImageList.h"
 #include "wallpaper/Chemins.h"
 #include "app/TForm1.h"
+#include "ui/qt/ImageCanvas.h"
 #include "ui/qt/PictureList.h"
 #include "ui/qt/QuickMenu.h"
 
@@ -402,9 +403,7 @@ QIcon MainWindow::iconeVignette(int index) {
   Canvas cellule(PictureItemPainter::kLargeurVignette, PictureItemPainter::kHauteurElement);
   cellule.FillRect(Rect{0, 0, cellule.Width(), cellule.Height()}, kThumbnailMaskColour);
   if (comboWallpaper_->peintre().vignette) comboWallpaper_->peintre().vignette(index, cellule);
-  const QImage image = QImage(cellule.Bits(), cellule.Width(), cellule.Height(),
-                              static_cast<qsizetype>(cellule.Stride()), QImage::Format_RGB32)
-                           .copy();
+  const QImage image = ImageOpaque(cellule);
   QPixmap dessin = QPixmap::fromImage(image);
   const QColor masque(kThumbnailMaskColour.red, kThumbnailMaskColour.green, kThumbnailMaskColour.blue);
   dessin.setMask(QBitmap::fromImage(image.createMaskFromColor(masque.rgb(), Qt::MaskInColor)));
@@ -627,11 +626,8 @@ std::optional<std::string> MainWindow::choisirDossier(const std::string& titre,
 }
 
 void MainWindow::setApercu(const Canvas& apercu) {
-  const QImage image(apercu.Bits(), apercu.Width(), apercu.Height(),
-                     static_cast<qsizetype>(apercu.Stride()), QImage::Format_RGB32);
-  // The image only wraps the canvas, which dies with the installation: the pixmap must own
-  // a copy of the pixels.
-  const QPixmap dessin = QPixmap::fromImage(image.copy());
+  // A copy: the canvas dies with the installation.
+  const QPixmap dessin = QPixmap::fromImage(ImageOpaque(apercu));
   for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2})
     static_cast<QLabel*>(controle(c))->setPixmap(dessin);
 }
