@@ -65,7 +65,19 @@ void AjusterALaLargeur(QWidget* w) {
   }
 }
 
-QPixmap Dessin(const char* nom) { return QPixmap(QStringLiteral(":/verrelune/%1").arg(nom)); }
+// A drawing of the artwork; where screens have more than one pixel per unit of the window's
+// layout, its rendering at twice the size (name@2x.png), which Qt draws at the same place.
+QPixmap Dessin(const char* nom) {
+  QString chemin = QStringLiteral(":/verrelune/%1").arg(nom);
+  if (qApp->devicePixelRatio() > 1) {
+    QPixmap double_(QString(chemin).replace(QStringLiteral(".png"), QStringLiteral("@2x.png")));
+    if (!double_.isNull()) {
+      double_.setDevicePixelRatio(2);
+      return double_;
+    }
+  }
+  return QPixmap(chemin);
+}
 
 }  // namespace
 
@@ -257,9 +269,10 @@ void MainWindow::createMenus() {
   popupMenuPanic_->addSeparator();
   auto entreeIcone = [&](Controle c, const char* icone, bool parDefaut) {
     const QPixmap dessin = Dessin(icone);
+    const QSize taille = dessin.deviceIndependentSize().toSize();
     auto* a = AjouterEntreeDessinee(
-        popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, dessin.height()),
-        [this, c, dessin, parDefaut, couleurs](QPainter& painter, const QRect& r, bool survolee) {
+        popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, taille.height()),
+        [this, c, dessin, taille, parDefaut, couleurs](QPainter& painter, const QRect& r, bool survolee) {
           const auto [fond, texte] = couleurs(survolee);
           painter.fillRect(r, fond);
           painter.drawPixmap(r.left() + 5, r.top(), dessin);
@@ -267,7 +280,7 @@ void MainWindow::createMenus() {
           police.setBold(parDefaut);
           painter.setFont(police);
           painter.setPen(texte);
-          painter.drawText(r.adjusted(dessin.width() + 10, 0, 0, 0),
+          painter.drawText(r.adjusted(taille.width() + 10, 0, 0, 0),
                            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
                            actions_[c]->text());
         });
