@@ -11,12 +11,25 @@ struct Rect {
   int height = 0;
 };
 
-// The primary screen.
+struct Size {
+  int width = 0;
+  int height = 0;
+  friend constexpr bool operator==(const Size&, const Size&) = default;
+};
+
+// The primary screen. Its geometry and work area are in the units windows and menus are
+// placed in, which a scaled (HiDPI) screen makes larger than its pixels.
 class Screen {
  public:
   virtual ~Screen() = default;
   virtual Rect geometry() = 0;
   virtual Rect workArea() = 0;
+  // Its size in device pixels, which the wallpaper is made for: 1920 x 1080 for a screen of
+  // that many pixels scaled to 200 %, whose geometry is 960 x 540.
+  virtual Size pixelSize() {
+    const Rect r = geometry();
+    return {r.width, r.height};
+  }
 };
 
 // Lets pending window messages run once, from inside a long loop.

@@ -229,7 +229,8 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     image.LoadPicture(chemin);
     TGraphic& graphique = *image.Graphic();
     VerifierTaille(graphique);
-    const platform::Rect ecran = services_.ecran.geometry();
+    // The wallpaper fills the screen's pixels, whatever the desktop's scaling.
+    const platform::Size ecran = services_.ecran.pixelSize();
     const int w = graphique.Width();
     const int h = graphique.Height();
     const ModeAjustement mode = ChoisirMode(w, h, ecran.width, ecran.height);
@@ -387,7 +388,7 @@ bool MoteurWallpaper::EstFaite(std::size_t index) const {
 // loaded.
 std::optional<Canvas> MoteurWallpaper::Fabriquer(int index) {
   const std::string& chemin = etat_->Catalogue[static_cast<std::size_t>(index)];
-  const platform::Rect ecran = services_.ecran.geometry();
+  const platform::Size ecran = services_.ecran.pixelSize();
   const auto cle = services_.cache ? CacheVignettes::CleDe(chemin, ecran.width, ecran.height) : std::nullopt;
   if (cle) {
     if (auto cellule = services_.cache->lire(*cle)) return cellule;
@@ -464,7 +465,7 @@ void MoteurWallpaper::CreerVignettes() {
                                                   [this] { services_.pompe.wakeUp(); },
                                                   services_.filsVignettes);
   }
-  const platform::Rect ecran = services_.ecran.geometry();
+  const platform::Size ecran = services_.ecran.pixelSize();
   const std::uint64_t lot = atelier_->lancer(std::move(travaux), ecran.width, ecran.height);
   while (faites < nombre) {
     for (const AtelierVignettes::Resultat& resultat : atelier_->prendre(lot)) {

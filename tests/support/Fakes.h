@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -160,12 +161,15 @@ class RecordingEngine : public OperationsWallpaper {
   std::vector<std::string>& journal_;
 };
 
+// A screen of `ecran`'s size; `pixels`, when set, makes it a scaled one with more pixels.
 class FakeScreen : public platform::Screen {
  public:
   platform::Rect geometry() override { return ecran; }
   platform::Rect workArea() override { return zoneTravail; }
+  platform::Size pixelSize() override { return pixels ? *pixels : platform::Screen::pixelSize(); }
   platform::Rect ecran{0, 0, 1024, 768};
   platform::Rect zoneTravail{0, 0, 1024, 738};
+  std::optional<platform::Size> pixels;
 };
 
 class RecordingShell : public platform::Shell {

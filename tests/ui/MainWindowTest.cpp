@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QTabWidget>
 #include <QTest>
 
@@ -19,7 +20,9 @@
 #include "platform/MemoryRegistry.h"
 #include "support/FakeLocale.h"
 #include "support/Fakes.h"
+#include "ui/qt/PictureList.h"
 #include "ui/qt/QtPlatform.h"
+#include "ui/qt/QtTextRenderer.h"
 
 namespace {
 
@@ -270,6 +273,47 @@ TEST(MainWindow, ThePreviewOwnsItsPixels) {
     ASSERT_EQ(montre.size(), QSize(150, 92));
     EXPECT_EQ(montre.pixelColor(75, 46), QColor(200, 10, 10));
   }
+}
+
+// A Wayland window's buffer takes the fourth byte of every pixel as its alpha: what the window
+// draws from our rasters, whose fourth byte is 0, must come out opaque.
+TEST(MainWindow, ThePreviewAndThePictureListDrawOpaquePixels) {
+  Programme p(0x0409);
+  Canvas apercu(150, 92);
+  apercu.FillRect({0, 0, 150, 92}, Color{200, 10, 10});
+  p.fenetre.setApercu(apercu);
+  QImage fenetre(150, 92, QImage::Format_ARGB32_Premultiplied);
+  fenetre.fill(Qt::transparent);
+  p.fenetre.controle(Controle::ImgMonitor1)->render(&fenetre);
+
+  PictureItemPainter peintre;
+  peintre.vignette = [](int, Canvas& cellule) { cellule.FillRect({0, 0, 60, 45}, Color{10, 200, 10}); };
+  QImage liste(PictureItemDelegate::kLargeurElement, PictureItemPainter::kHauteurElement,
+               QImage::Format_ARGB32_Premultiplied);
+  liste.fill(Qt::transparent);
+  {
+    QPainter painter(&liste);
+    peintre.paint(painter, liste.rect(), 0, "/p/a.jpg", Qt::white, Qt::black, p.fenetre.font());
+  }
+  for (const auto& [image, couleur] : {std::pair{fenetre, qRgb(200, 10, 10)}, std::pair{liste, qRgb(10, 200, 10)}})
+    for (int y = 0; y < 45; ++y)
+      for (int x = 0; x < 60; ++x) ASSERT_EQ(image.pixel(x, y), couleur) << x << "," << y;
+}
+
+// Text is drawn on our raster in place: every pixel keeps its fourth byte at 0.
+TEST(QtTextRenderer, LeavesTheFourthByteOfEveryPixelAt0) {
+  Application();
+  QtTextRenderer texte(QApplication::font());
+  Canvas toile(60, 45);
+  toile.FillRect({0, 0, 60, 45}, Color{200, 100, 50});
+  texte.DrawText(toile, "Error", Rect{0, 0, 60, 45}, TextCenter | TextVCenter | TextSingleLine, TextStyle{});
+  int dessines = 0;
+  for (int y = 0; y < 45; ++y)
+    for (int x = 0; x < 60; ++x) {
+      ASSERT_EQ(toile.ScanLine(y)[4 * x + 3], 0) << x << "," << y;
+      dessines += toile.Pixel(x, y) != Color{200, 100, 50};
+    }
+  EXPECT_GT(dessines, 0);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "support/Fakes.h"
 #include "ui/TestApplication.h"
 #include "ui/qt/MainWindow.h"
+#include "ui/qt/PictureList.h"
 #include "ui/qt/QtPlatform.h"
 
 namespace {
@@ -134,6 +135,20 @@ TEST(QuickMenu, EditingKeysWorkInTheDurationField) {
   EXPECT_EQ(p.shell.bips, 0);
   QTest::keyClicks(duree, "-");
   EXPECT_EQ(p.shell.bips, 1);
+}
+
+// Areas that show the exported menu draw its icons with their alpha: around a portrait
+// picture the mask colour is transparent, the picture opaque.
+TEST(QuickMenu, ExportedIconsAreTransparentWhereTheMaskColourIs) {
+  ProgrammeMenu p;
+  p.catalogue(3);
+  auto* liste = static_cast<PictureComboBox*>(p.fenetre.controle(Controle::ComboWallpaper));
+  liste->peintre().vignette = [](int, Canvas& cellule) { cellule.FillRect({20, 0, 40, 45}, Color{10, 200, 10}); };
+  emit p.fenetre.menuExporte()->aboutToShow();
+  const QImage icone = p.fenetre.entreeExportee(0)->icon().pixmap(QSize(60, 45)).toImage();
+  ASSERT_EQ(icone.size(), QSize(60, 45));
+  for (int x : {0, 19, 40, 59}) EXPECT_EQ(qAlpha(icone.pixel(x, 22)), 0) << x;
+  EXPECT_EQ(icone.pixel(30, 22), qRgb(10, 200, 10));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -118,8 +119,8 @@ class Demarrage : public ::testing::Test {
 
   fs::path racine_;
   std::vector<pid_t> lances_;
-  // Set in the started program's environment, after the rest.
-  std::vector<std::pair<std::string, std::string>> environnement_;
+  // Set in the started programs' environment, after the rest.
+  std::map<std::string, std::string> environnement_;
 };
 
 const fs::path kProgramme = VERRELUNE_PROGRAM;
@@ -174,6 +175,27 @@ void Images(const fs::path& dossier, int nombre) {
   EnregistrerBmp(image, (dossier / "p0.bmp").string());
   for (int i = 1; i < nombre; ++i)
     fs::create_hard_link(dossier / "p0.bmp", dossier / ("p" + std::to_string(i) + ".bmp"));
+}
+
+// At 200 % the screen's geometry is half its pixels: the wallpaper is made for the pixels, a
+// 2560 x 1600 picture reduced to 1280 x 800 on the 1280 x 1024 test display.
+TEST_F(Demarrage, OnAScreenScaledTo200PercentTheWallpaperFillsItsPixels) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
+  TBitmap image(PixelLayout::Bgr24, 2560, 1600);
+  for (const char* nom : {"a.bmp", "b.bmp"}) EnregistrerBmp(image, (racine_ / "home/Pictures" / nom).string());
+  environnement_ = {{"QT_SCALE_FACTOR", "2"}, {"VERRELUNE_WALLPAPER_COMMAND", "true"}};
+  const pid_t programme = lancer(kProgramme, {"/background"});
+  const fs::path fond = racine_ / "home/.local/share/Verrelune/Verrelune.bmp";
+  ASSERT_TRUE(attendreFichier(fond, 20s));
+  const std::string entete = Lire(fond);
+  ASSERT_GE(entete.size(), 26u);
+  const auto mot = [&](std::size_t i) {
+    return static_cast<std::uint8_t>(entete[i]) | static_cast<std::uint8_t>(entete[i + 1]) << 8;
+  };
+  EXPECT_EQ(mot(18), 1280);
+  EXPECT_EQ(mot(22), 800);
+  ::kill(programme, SIGTERM);
+  EXPECT_EQ(attendre(programme, 10s), 0);
 }
 
 // Showing the window builds thumbnails, which lets events run: the commands that arrive then,
@@ -291,7 +313,7 @@ TEST_F(Demarrage, NoFolderFreezesTheProgram) {
 
 // Without a display the program says in one line which one it could not reach, and fails.
 TEST_F(Demarrage, WithoutADisplayItSaysWhatIsMissingInOneLineAndFails) {
-  const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cas = {
+  const std::vector<std::pair<std::map<std::string, std::string>, std::string>> cas = {
       {{}, "neither DISPLAY nor WAYLAND_DISPLAY"},
       {{{"DISPLAY", ":987"}}, "X display :987"},
       // With Qt's Wayland plugin it cannot connect; without it, it needs the plugin.

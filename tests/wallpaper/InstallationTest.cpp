@@ -374,6 +374,44 @@ TEST_F(Installation, ThumbnailsAreBuiltOnceWithTheMaskAroundAndAnErrorCellForBad
   EXPECT_EQ(etat.VignettesFaites, "~0~");
 }
 
+// A screen of 1920 x 1080 pixels scaled to 200 %, whose geometry is 960 x 540: pictures are
+// fitted to its pixels, the wallpaper as the thumbnails, built on demand or in bulk.
+TEST_F(Installation, OnAScaledScreenPicturesAreFittedToItsPixels) {
+  ecran.ecran = {0, 0, 960, 540};
+  ecran.pixels = platform::Size{1920, 1080};
+  image("large.bmp", 2560, 1600);
+  moteur.InstallerWallpaper(0, true);
+  TPicture reduite(formats);
+  reduite.LoadPicture(etat.FichierWallpaper);
+  EXPECT_EQ(reduite.Width(), 1728);
+  EXPECT_EQ(reduite.Height(), 1080);
+
+  // Centred on the pixels, stretched on the geometry. Its left edge is red: a stretched
+  // thumbnail shows it, a centred one crops it.
+  TBitmap bord(PixelLayout::Bgr24, 1600, 900);
+  for (int y = 0; y < 900; ++y)
+    for (int x = 0; x < 1600; ++x) bord.ScanLine(y)[3 * x + (x < 100 ? 2 : 1)] = 200;
+  for (const char* nom : {"edge.bmp", "edge-copy.bmp"}) {
+    EnregistrerBmp(bord, (dossier_ / "pics" / nom).string());
+    fichiers.ajouter(etat.RepertoireRacine, nom);
+  }
+  moteur.ScannerArborescence(false);
+  ASSERT_EQ(etat.Catalogue.size(), 2u);
+  moteur.InstallerWallpaper(0, true);
+  TPicture centree(formats);
+  centree.LoadPicture(etat.FichierWallpaper);
+  EXPECT_EQ(centree.Width(), 1600);
+  EXPECT_EQ(bureau.appels.back(), etat.FichierWallpaper + "|centre");
+  moteur.CreerVignette(0);
+  vue.visible = true;
+  moteur.CreerVignettes();
+  for (int k : {0, 1}) {
+    Canvas toile(60, 45);
+    moteur.DessinerVignette(k, toile, 0, 0);
+    EXPECT_EQ(toile.Pixel(0, 22), (Color{0, 200, 0})) << k;
+  }
+}
+
 TEST_F(Installation, NoBulkThumbnailsWhileTheWindowIsHidden) {
   image("a.bmp", 20, 20);
   vue.visible = false;

@@ -11,6 +11,19 @@ Rect Win32Screen::geometry() {
   return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+// The program declares no DPI awareness: above 100 % the system scales what it is told, screen
+// metrics included, while the desktop's own resolution stays that of the screen's pixels.
+Size Win32Screen::pixelSize() {
+  const Rect ecran = geometry();
+  HDC dc = GetDC(nullptr);
+  if (!dc) return {ecran.width, ecran.height};
+  const int largeur = GetDeviceCaps(dc, DESKTOPHORZRES);
+  const int hauteur = GetDeviceCaps(dc, DESKTOPVERTRES);
+  ReleaseDC(nullptr, dc);
+  if (largeur <= 0 || hauteur <= 0) return {ecran.width, ecran.height};
+  return {largeur, hauteur};
+}
+
 Rect Win32Screen::workArea() {
   RECT zone{};
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &zone, 0)) return geometry();

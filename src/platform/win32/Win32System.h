@@ -15,11 +15,13 @@ class SystemClock : public Clock {
   DateTime now() override { return std::chrono::system_clock::now(); }
 };
 
-// The primary screen's size and its work area (the screen less the task bar).
+// The primary screen's size and its work area (the screen less the task bar), as the program
+// sees them, and its size in pixels.
 class Win32Screen : public Screen {
  public:
   Rect geometry() override;
   Rect workArea() override;
+  Size pixelSize() override;
 };
 
 // ShellExecuteA "open", the clipboard's text and MessageBeep. `owner` gives the window that

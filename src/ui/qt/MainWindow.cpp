@@ -29,6 +29,7 @@
 #include "imaging/ImageList.h"
 #include "wallpaper/Chemins.h"
 #include "app/TForm1.h"
+#include "ui/qt/ImageCanvas.h"
 #include "ui/qt/PictureList.h"
 #include "ui/qt/QuickMenu.h"
 
@@ -64,7 +65,19 @@ void AjusterALaLargeur(QWidget* w) {
   }
 }
 
-QPixmap Dessin(const char* nom) { return QPixmap(QStringLiteral(":/verrelune/%1").arg(nom)); }
+// A drawing of the artwork; where screens have more than one pixel per unit of the window's
+// layout, its rendering at twice the size (name@2x.png), which Qt draws at the same place.
+QPixmap Dessin(const char* nom) {
+  QString chemin = QStringLiteral(":/verrelune/%1").arg(nom);
+  if (qApp->devicePixelRatio() > 1) {
+    QPixmap double_(QString(chemin).replace(QStringLiteral(".png"), QStringLiteral("@2x.png")));
+    if (!double_.isNull()) {
+      double_.setDevicePixelRatio(2);
+      return double_;
+    }
+  }
+  return QPixmap(chemin);
+}
 
 }  // namespace
 
@@ -256,9 +269,10 @@ void MainWindow::createMenus() {
   popupMenuPanic_->addSeparator();
   auto entreeIcone = [&](Controle c, const char* icone, bool parDefaut) {
     const QPixmap dessin = Dessin(icone);
+    const QSize taille = dessin.deviceIndependentSize().toSize();
     auto* a = AjouterEntreeDessinee(
-        popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, dessin.height()),
-        [this, c, dessin, parDefaut, couleurs](QPainter& painter, const QRect& r, bool survolee) {
+        popupMenuPanic_, QSize(PictureItemDelegate::kLargeurElement, taille.height()),
+        [this, c, dessin, taille, parDefaut, couleurs](QPainter& painter, const QRect& r, bool survolee) {
           const auto [fond, texte] = couleurs(survolee);
           painter.fillRect(r, fond);
           painter.drawPixmap(r.left() + 5, r.top(), dessin);
@@ -266,7 +280,7 @@ void MainWindow::createMenus() {
           police.setBold(parDefaut);
           painter.setFont(police);
           painter.setPen(texte);
-          painter.drawText(r.adjusted(dessin.width() + 10, 0, 0, 0),
+          painter.drawText(r.adjusted(taille.width() + 10, 0, 0, 0),
                            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
                            actions_[c]->text());
         });
@@ -402,9 +416,7 @@ QIcon MainWindow::iconeVignette(int index) {
   Canvas cellule(PictureItemPainter::kLargeurVignette, PictureItemPainter::kHauteurElement);
   cellule.FillRect(Rect{0, 0, cellule.Width(), cellule.Height()}, kThumbnailMaskColour);
   if (comboWallpaper_->peintre().vignette) comboWallpaper_->peintre().vignette(index, cellule);
-  const QImage image = QImage(cellule.Bits(), cellule.Width(), cellule.Height(),
-                              static_cast<qsizetype>(cellule.Stride()), QImage::Format_RGB32)
-                           .copy();
+  const QImage image = ImageOpaque(cellule);
   QPixmap dessin = QPixmap::fromImage(image);
   const QColor masque(kThumbnailMaskColour.red, kThumbnailMaskColour.green, kThumbnailMaskColour.blue);
   dessin.setMask(QBitmap::fromImage(image.createMaskFromColor(masque.rgb(), Qt::MaskInColor)));
@@ -627,11 +639,8 @@ std::optional<std::string> MainWindow::choisirDossier(const std::string& titre,
 }
 
 void MainWindow::setApercu(const Canvas& apercu) {
-  const QImage image(apercu.Bits(), apercu.Width(), apercu.Height(),
-                     static_cast<qsizetype>(apercu.Stride()), QImage::Format_RGB32);
-  // The image only wraps the canvas, which dies with the installation: the pixmap must own
-  // a copy of the pixels.
-  const QPixmap dessin = QPixmap::fromImage(image.copy());
+  // A copy: the canvas dies with the installation.
+  const QPixmap dessin = QPixmap::fromImage(ImageOpaque(apercu));
   for (Controle c : {Controle::ImgMonitor1, Controle::ImgMonitor2})
     static_cast<QLabel*>(controle(c))->setPixmap(dessin);
 }

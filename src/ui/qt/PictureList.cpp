@@ -6,6 +6,7 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
+#include "ui/qt/ImageCanvas.h"
 #include "wallpaper/Chemins.h"
 
 namespace {
@@ -35,9 +36,7 @@ void PictureItemPainter::paint(QPainter& painter, QRect rect, int index, const s
                      Color{static_cast<std::uint8_t>(fond.red()), static_cast<std::uint8_t>(fond.green()),
                            static_cast<std::uint8_t>(fond.blue())});
     vignette(index, cellule);
-    const QImage image(cellule.Bits(), cellule.Width(), cellule.Height(),
-                       static_cast<qsizetype>(cellule.Stride()), QImage::Format_RGB32);
-    painter.drawImage(rect.topLeft(), image);
+    painter.drawImage(rect.topLeft(), ImageOpaque(cellule));
   }
 
   rect.setLeft(rect.left() + kDecalageTexte);

@@ -66,6 +66,15 @@ platform::Rect QtScreen::geometry() {
   return screen ? ToRect(screen->geometry()) : platform::Rect{0, 0, 1024, 768};
 }
 
+// Qt gives the geometry in device-independent pixels: at 200 % (Xft.dpi 192, QT_SCALE_FACTOR=2)
+// half the screen's pixels.
+platform::Size QtScreen::pixelSize() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return {1024, 768};
+  const QSizeF pixels = QSizeF(screen->geometry().size()) * screen->devicePixelRatio();
+  return {qRound(pixels.width()), qRound(pixels.height())};
+}
+
 platform::Rect QtScreen::workArea() {
   QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? ToRect(screen->availableGeometry()) : platform::Rect{0, 0, 1024, 768};

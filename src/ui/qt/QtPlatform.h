@@ -43,6 +43,7 @@ class QtScreen : public platform::Screen {
  public:
   platform::Rect geometry() override;
   platform::Rect workArea() override;
+  platform::Size pixelSize() override;
 };
 
 class QtEventPump : public platform::EventPump {

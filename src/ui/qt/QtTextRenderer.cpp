@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "ui/qt/ImageCanvas.h"
+
 QFont QtTextRenderer::Police(const TextStyle& style) const {
   QFont police = police_;
   police.setBold(style.bold);
@@ -14,9 +16,8 @@ QFont QtTextRenderer::Police(const TextStyle& style) const {
 void QtTextRenderer::DrawText(Canvas& canvas, const std::string& text, const Rect& rect,
                               unsigned format, const TextStyle& style) {
   if (canvas.Width() == 0 || canvas.Height() == 0) return;
-  QImage image(canvas.Bits(), canvas.Width(), canvas.Height(),
-               static_cast<qsizetype>(canvas.Stride()), QImage::Format_RGB32);
-  QPainter painter(&image);
+  SurfaceCanvas surface(canvas, rect);
+  QPainter painter(&surface.image());
   painter.setFont(Police(style));
   painter.setPen(QColor(style.color.red, style.color.green, style.color.blue));
   const QRect zone(rect.left, rect.top, rect.Width(), rect.Height());
