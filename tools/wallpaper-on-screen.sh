@@ -69,23 +69,25 @@ print(urllib.parse.unquote(p[7:]) if p.startswith("file://") else p)' "$path")
   echo "$path $mode $(stat -c %y "$path" 2>/dev/null | tr -d " ")"
 }
 
-# The mean absolute difference, in 0..255, between the screenshot and the picture as the
-# desktop should show it.
+# Sets d to the mean absolute difference, in 0..255, between the screenshot and the picture as
+# the desktop should show it. The expected rows are made once per picture.
+expected_for=""
 difference() {
   local shot=$1 picture=$2 mode=$3 size
   size=$(identify -format '%wx%h' "$shot")
   local w=${size%x*} h=${size#*x}
-  if [ "$mode" = stretch ]; then
-    convert "$picture" -resize "${size}!" "$work/expected.png"
-  else
-    convert "$picture" -background black -gravity center -extent "$size" "$work/expected.png"
-  fi
   local crop="${w}x$((h - top - bottom))+0+$top"
-  convert "$work/expected.png" -crop "$crop" +repage "$work/expected-crop.png"
-  convert "$shot" -alpha off -crop "$crop" +repage "$work/shot-crop.png"
-  # compare's status is 1 when the pictures differ at all
-  { compare -metric MAE "$work/expected-crop.png" "$work/shot-crop.png" null: 2>&1 || true; } |
-    sed -n 's/.*(\(.*\)).*/\1/p' | awk '{printf "%.2f", $1 * 255}'
+  if [ "$expected_for" != "$picture $mode $size" ]; then
+    if [ "$mode" = stretch ]; then
+      convert "$picture" -resize "${size}!" -crop "$crop" +repage "$work/expected.png"
+    else
+      convert "$picture" -background black -gravity center -extent "$size" +gravity -crop "$crop" +repage \
+        "$work/expected.png"
+    fi
+    expected_for="$picture $mode $size"
+  fi
+  d=$(convert "$shot" -alpha off -crop "$crop" +repage "$work/expected.png" -compose difference \
+    -composite -format '%[fx:mean*255]' info: | awk '{printf "%.2f", $1}')
 }
 
 shot() { "$session" shot "$dir" "$work/shot.png" >/dev/null 2>&1; }
@@ -103,11 +105,13 @@ for i in $(seq "$count"); do
     # the command returns once the program has it, before the desktop's setting is written
     current=$(named_picture)
     read -r picture mode _ <<<"$current"
+    # sway names no file while it restarts its background drawer
+    [ -f "$picture" ] || current=$before
     now=$(date +%s.%N)
     if [ "$current" != "$before" ]; then
       shot
       now=$(date +%s.%N)
-      d=$(difference "$work/shot.png" "$picture" "$mode")
+      difference "$work/shot.png" "$picture" "$mode"
       if awk -v d="$d" -v l="$limit" 'BEGIN { exit !(d < l) }'; then
         matched=$(awk -v a="$start" -v b="$now" 'BEGIN { printf "%.1f", b - a }')
         break
@@ -121,7 +125,9 @@ for i in $(seq "$count"); do
   if [ -n "$matched" ]; then
     sleep 2
     shot
-    later=$(difference "$work/shot.png" "$picture" "$mode")
+    d_now=$d
+    difference "$work/shot.png" "$picture" "$mode"
+    later=$d d=$d_now
     cp "$work/shot.png" "$work/change-$i.png"
     if awk -v d="$later" -v l="$limit" 'BEGIN { exit !(d < l) }'; then
       echo "change $i: $(basename "$picture") $mode: on screen after ${matched} s (difference $d), still 2 s later ($later)"
