@@ -29,6 +29,11 @@ top=48 bottom=56
 limit=3        # of 255
 wait_s=6
 
+# The fit the program asked for: its desktop value WallpaperStyle, "2" for stretched.
+asked_mode() {
+  grep -q '^"WallpaperStyle"="2"' "$dir/config/verrelune/registry.reg" && echo stretch || echo centre
+}
+
 # "PATH MODE TIME" of the picture the desktop's setting names now; MODE is centre or stretch.
 named_picture() {
   local path mode
@@ -56,11 +61,11 @@ named_picture() {
     lxqt)
       local conf; conf=$(find "$dir/config/pcmanfm-qt" -name settings.conf | head -1)
       path=$(grep -m1 '^Wallpaper=' "$conf" | cut -d= -f2-)
-      mode=$(grep -m1 '^WallpaperMode=' "$conf" | cut -d= -f2-) ;;
+      # pcmanfm-qt writes its mode to this file only now and then: the mode asked for
+      mode=$(asked_mode) ;;
     *)
       path=$(find "$dir/data/Verrelune" -name 'Verrelune.bmp' | head -1)
-      mode=$(grep -A3 'Control Panel\\\\Desktop' "$dir/config/verrelune/registry.reg" |
-             grep -q '"WallpaperStyle"="2"' && echo stretched || echo centred) ;;
+      mode=$(asked_mode) ;;
   esac
   path=$(python3 -c 'import sys, urllib.parse; p = sys.argv[1]
 print(urllib.parse.unquote(p[7:]) if p.startswith("file://") else p)' "$path")
