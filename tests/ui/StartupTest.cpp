@@ -71,6 +71,7 @@ class Demarrage : public ::testing::Test {
       ::setenv("HOME", home.c_str(), 1);
       ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
       ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+      ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
       ::setenv("XDG_RUNTIME_DIR", (racine_ / "run").c_str(), 1);
       ::setenv("LANG", "en_US.UTF-8", 1);
       ::unsetenv("LC_ALL");
