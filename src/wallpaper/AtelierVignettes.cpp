@@ -65,18 +65,24 @@ void AtelierVignettes::travailler() {
       largeur = largeurEcran_;
       hauteur = hauteurEcran_;
     }
-    std::optional<Canvas> cellule;
-    const auto cle = cache_ ? CacheVignettes::CleDe(travail.chemin, largeur, hauteur) : std::nullopt;
-    if (cle) cellule = cache_->lire(*cle);
-    if (!cellule) {
-      cellule = FabriquerVignette(travail.chemin, formats_, largeur, hauteur);
-      if (cellule && cle) cache_->ecrire(*cle, *cellule);
-    }
+    Resultat resultat = FaireCellule(travail.index, travail.chemin, formats_, cache_, largeur, hauteur);
     {
       std::lock_guard verrou(verrou_);
       if (lot != lot_) continue;
-      faits_.push_back({travail.index, std::move(cellule)});
+      faits_.push_back(std::move(resultat));
     }
     if (reveil_) reveil_();
   }
+}
+
+AtelierVignettes::Resultat FaireCellule(int index, const std::string& chemin, const TFileFormatsList& formats,
+                                        CacheVignettes* cache, int largeurEcran, int hauteurEcran) {
+  AtelierVignettes::Resultat resultat{index, std::nullopt,
+                                      CacheVignettes::CleDe(chemin, largeurEcran, hauteurEcran)};
+  if (cache && resultat.fichier) resultat.cellule = cache->lire(*resultat.fichier);
+  if (!resultat.cellule) {
+    resultat.cellule = FabriquerVignette(chemin, formats, largeurEcran, hauteurEcran);
+    if (cache && resultat.cellule && resultat.fichier) cache->ecrire(*resultat.fichier, *resultat.cellule);
+  }
+  return resultat;
 }

@@ -26,6 +26,9 @@ class AtelierVignettes {
   struct Resultat {
     int index;
     std::optional<Canvas> cellule;  // nothing: the picture cannot be loaded
+    // The file as it was found before it was read (nothing when it could not be found), so
+    // that a failure belongs to that version of the file only.
+    std::optional<CacheVignettes::Cle> fichier;
   };
 
   // `reveil` is called from a worker each time a cell is finished, to wake the window's
@@ -62,3 +65,8 @@ class AtelierVignettes {
   bool fin_ = false;
   std::vector<std::thread> fils_;
 };
+
+// The cell of catalogue picture `index` at `chemin`, from the cache when it holds it for the
+// file as it is, else made now and kept there. Touches no shared state but the cache.
+AtelierVignettes::Resultat FaireCellule(int index, const std::string& chemin, const TFileFormatsList& formats,
+                                        CacheVignettes* cache, int largeurEcran, int hauteurEcran);

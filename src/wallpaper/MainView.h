@@ -101,7 +101,8 @@ class MainView {
   // Both previews of the current wallpaper show this picture.
   virtual void setApercu(const Canvas& apercu) = 0;
   virtual void setProgression(int maximum, int position) = 0;
-  // The thumbnails changed: the picture list draws its items again.
+  // The thumbnails changed: the picture list draws its items again. Never asked while the list
+  // draws an item, which would draw it again and again.
   virtual void redessinerListe() = 0;
 
   // Picture entry k (0 to 9) of the quick menu: shown or hidden, the catalogue index it

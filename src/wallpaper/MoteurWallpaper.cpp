@@ -85,6 +85,7 @@ void MoteurWallpaper::ScannerArborescence(bool demanderDossier) {
   ++scansCommences_;
   if (atelier_) atelier_->annuler();
   faites_.clear();
+  echecs_.clear();
   etat.ScanEnCours = true;
   vue.setCurseurAttente(true);
   const FinDeScan fin(vue, etat.ScanEnCours);
@@ -183,6 +184,13 @@ void ReglerEchelleApercu(TGraphic& image) {
     jpeg->SetJpegScale(EchelleApercu(jpeg->Width(), jpeg->Height()));
 }
 
+// The same version of a file: found both times with the same size and modification time, or
+// found neither time.
+bool MemeVersion(const std::optional<CacheVignettes::Cle>& a, const std::optional<CacheVignettes::Cle>& b) {
+  if (!a || !b) return !a && !b;
+  return a->taille == b->taille && a->modification == b->modification;
+}
+
 }  // namespace
 
 // Every change of wallpaper comes here. Loading, fitting and drawing happen before anything is
@@ -223,14 +231,18 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
       index >= 0 && index < nombre ? etat.Catalogue[static_cast<std::size_t>(index)] : std::string();
   if (!affichageSeul) chemin = entree;
 
+  const bool dansCatalogue = !affichageSeul && index >= 0 && index < nombre;
+  // Taken before the picture is read, so that a failure belongs to the file as it was read.
+  const platform::Size ecran = services_.ecran.pixelSize();
+  const auto fichier = dansCatalogue ? CacheVignettes::CleDe(chemin, ecran.width, ecran.height) : std::nullopt;
   bool reussi = false;
+  bool installation = false;  // past the picture's own steps: a failure is the system's
   try {
     TPicture image(services_.formats);
     image.LoadPicture(chemin);
     TGraphic& graphique = *image.Graphic();
     VerifierTaille(graphique);
     // The wallpaper fills the screen's pixels, whatever the desktop's scaling.
-    const platform::Size ecran = services_.ecran.pixelSize();
     const int w = graphique.Width();
     const int h = graphique.Height();
     const ModeAjustement mode = ChoisirMode(w, h, ecran.width, ecran.height);
@@ -256,6 +268,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
                                                       kHauteurApercu));
     }
 
+    installation = true;
     if (!affichageSeul) {
       std::filesystem::create_directories(CheminSysteme(etat.DossierDonnees));
       const std::string temporaire = EnregistrerBmpTemporaire(fond, etat.FichierWallpaper);
@@ -284,7 +297,12 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     etat.LabelCheminCompletDuFichier = entree;
     reussi = true;
   } catch (const std::exception&) {
-    if (!affichageSeul) CelluleErreur(index);
+    if (!affichageSeul) {
+      // A picture that cannot be loaded is not read again for its thumbnail.
+      if (dansCatalogue && !installation) echecs_[static_cast<std::size_t>(index)] = fichier;
+      CelluleErreur(index);
+      vue.redessinerListe();
+    }
   }
 
   if (enregistrerHistorique) {
@@ -324,6 +342,8 @@ void MoteurWallpaper::AppliquerRegleFleches() {
   vue.setVisible(Controle::ImgSuivant2, suivant);
 }
 
+// Also made while the list paints the item: it asks for no repaint, which would make the list
+// paint it again.
 void MoteurWallpaper::CelluleErreur(int index) {
   Canvas cellule(TImageList::kThumbnailWidth, TImageList::kThumbnailHeight);
   const Rect tout{0, 0, TImageList::kThumbnailWidth, TImageList::kThumbnailHeight};
@@ -331,7 +351,6 @@ void MoteurWallpaper::CelluleErreur(int index) {
   services_.texte.DrawText(cellule, etat_->TexteErreur, tout,
                            TextCenter | TextVCenter | TextSingleLine, TextStyle{});
   vignettes_.ReplaceMasked(static_cast<std::size_t>(index), cellule, kThumbnailMaskColour);
-  services_.vue.redessinerListe();
 }
 
 void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
@@ -384,33 +403,35 @@ bool MoteurWallpaper::EstFaite(std::size_t index) const {
   return index < faites_.size() && faites_[index];
 }
 
-// The cell of picture `index` from the cache, or made now; nothing when the picture cannot be
+// A picture that failed, whose file is still as it was then.
+bool MoteurWallpaper::EchecConnu(std::size_t index) const {
+  const auto echec = echecs_.find(index);
+  return echec != echecs_.end() && MemeVersion(echec->second, CacheVignettes::CleDe(etat_->Catalogue[index], 0, 0));
+}
+
+// The cell of picture `index` from the cache, or made now; no cell when the picture cannot be
 // loaded.
-std::optional<Canvas> MoteurWallpaper::Fabriquer(int index) {
-  const std::string& chemin = etat_->Catalogue[static_cast<std::size_t>(index)];
+AtelierVignettes::Resultat MoteurWallpaper::Fabriquer(int index) {
   const platform::Size ecran = services_.ecran.pixelSize();
-  const auto cle = services_.cache ? CacheVignettes::CleDe(chemin, ecran.width, ecran.height) : std::nullopt;
-  if (cle) {
-    if (auto cellule = services_.cache->lire(*cle)) return cellule;
-  }
-  auto cellule = FabriquerVignette(chemin, services_.formats, ecran.width, ecran.height);
-  if (cellule && cle) services_.cache->ecrire(*cle, *cellule);
-  return cellule;
+  return FaireCellule(index, etat_->Catalogue[static_cast<std::size_t>(index)], services_.formats,
+                      services_.cache, ecran.width, ecran.height);
 }
 
 // A finished thumbnail takes its slot, or the error cell does; only a thumbnail counts as built.
-void MoteurWallpaper::Poser(int index, const std::optional<Canvas>& cellule) {
-  if (!cellule) {
-    CelluleErreur(index);
+void MoteurWallpaper::Poser(const AtelierVignettes::Resultat& resultat) {
+  const auto i = static_cast<std::size_t>(resultat.index);
+  if (!resultat.cellule) {
+    echecs_[i] = resultat.fichier;
+    CelluleErreur(resultat.index);
     return;
   }
-  const auto i = static_cast<std::size_t>(index);
+  echecs_.erase(i);
   if (!EstFaite(i)) {
     if (faites_.size() <= i) faites_.resize(etat_->Catalogue.size());
     faites_[i] = true;
-    etat_->VignettesFaites += std::to_string(index) + "~";
+    etat_->VignettesFaites += std::to_string(resultat.index) + "~";
   }
-  vignettes_.ReplaceMasked(i, *cellule, kThumbnailMaskColour);
+  vignettes_.ReplaceMasked(i, *resultat.cellule, kThumbnailMaskColour);
 }
 
 void MoteurWallpaper::CreerVignette(int index) {
@@ -418,21 +439,26 @@ void MoteurWallpaper::CreerVignette(int index) {
   if (index < 0 || index >= static_cast<int>(etat.Catalogue.size())) return;
   const auto i = static_cast<std::size_t>(index);
   if (EstFaite(i)) {
+    if (vignettes_.HasPixels(i)) return;
     // Built, but its pixels went to make room: from the cache, or made again.
-    if (!vignettes_.HasPixels(i)) {
-      if (auto cellule = Fabriquer(index)) {
-        vignettes_.ReplaceMasked(i, *cellule, kThumbnailMaskColour);
-      } else {
-        faites_[i] = false;
-        const std::string marque = "~" + std::to_string(index) + "~";
-        const auto ou = etat.VignettesFaites.find(marque);
-        if (ou != std::string::npos) etat.VignettesFaites.erase(ou + 1, marque.size() - 1);
-        CelluleErreur(index);
-      }
+    AtelierVignettes::Resultat resultat = Fabriquer(index);
+    if (resultat.cellule) {
+      vignettes_.ReplaceMasked(i, *resultat.cellule, kThumbnailMaskColour);
+      return;
     }
+    faites_[i] = false;
+    const std::string marque = "~" + std::to_string(index) + "~";
+    const auto ou = etat.VignettesFaites.find(marque);
+    if (ou != std::string::npos) etat.VignettesFaites.erase(ou + 1, marque.size() - 1);
+    Poser(resultat);
     return;
   }
-  Poser(index, Fabriquer(index));
+  if (EchecConnu(i)) {
+    // Its error cell may have gone to make room: it is made again without reading the file.
+    if (!vignettes_.HasPixels(i)) CelluleErreur(index);
+    return;
+  }
+  Poser(Fabriquer(index));
 }
 
 // The workers build the missing thumbnails; this thread takes each finished one, shows the
@@ -453,7 +479,7 @@ void MoteurWallpaper::CreerVignettes() {
   std::vector<AtelierVignettes::Travail> travaux;
   int faites = 0;
   for (int i = 0; i < nombre; ++i) {
-    if (EstFaite(static_cast<std::size_t>(i)))
+    if (EstFaite(static_cast<std::size_t>(i)) || EchecConnu(static_cast<std::size_t>(i)))
       ++faites;
     else
       travaux.push_back({i, etat.Catalogue[static_cast<std::size_t>(i)]});
@@ -470,7 +496,7 @@ void MoteurWallpaper::CreerVignettes() {
   while (faites < nombre) {
     for (const AtelierVignettes::Resultat& resultat : atelier_->prendre(lot)) {
       // Drawn on demand meanwhile: it stays as it is.
-      if (!EstFaite(static_cast<std::size_t>(resultat.index))) Poser(resultat.index, resultat.cellule);
+      if (!EstFaite(static_cast<std::size_t>(resultat.index))) Poser(resultat);
       ++faites;
     }
     vue.setProgression(nombre, faites);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 #include <string>
 
@@ -75,8 +76,9 @@ class MoteurWallpaper : public OperationsWallpaper {
   void AfficherDossierSurBouton(const std::string& dossier);
   void CelluleErreur(int index);
   bool EstFaite(std::size_t index) const;
-  std::optional<Canvas> Fabriquer(int index);
-  void Poser(int index, const std::optional<Canvas>& cellule);
+  bool EchecConnu(std::size_t index) const;
+  AtelierVignettes::Resultat Fabriquer(int index);
+  void Poser(const AtelierVignettes::Resultat& resultat);
   // The desktop values of the wallpaper: its file, no tiling, centred or stretched. The
   // desktop itself is asked to show the file once the file is in place.
   void AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode);
@@ -89,6 +91,10 @@ class MoteurWallpaper : public OperationsWallpaper {
   TImageList vignettes_;
   // Which thumbnails are built, as VignettesFaites says, without searching the text.
   std::vector<bool> faites_;
+  // The pictures that could not be loaded, with their file as it was then. Such a picture is
+  // read again only once its file has changed, or after a new scan: its error cell is drawn
+  // from memory, however often the list is painted.
+  std::unordered_map<std::size_t, std::optional<CacheVignettes::Cle>> echecs_;
   std::unique_ptr<AtelierVignettes> atelier_;
   int constructionDuScan_ = -1;  // the catalogue whose thumbnails are being built
   int scansCommences_ = 0;  // tells a running thumbnail build that the catalogue was replaced

@@ -32,6 +32,7 @@ class OperationsWallpaper {
   virtual void CreerVignettes() = 0;
   // Number of pictures in the catalogue.
   virtual int NombreImages() const = 0;
-  // Draws the thumbnail of catalogue picture `index` at (x, y), building it first.
+  // Draws the thumbnail of catalogue picture `index` at (x, y), building it first. Called from
+  // the list's painting: a picture that cannot be loaded is not read again at every call.
   virtual void DessinerVignette(int index, Canvas& canvas, int x, int y) = 0;
 };

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +73,7 @@ class Demarrage : public ::testing::Test {
       ::setenv("HOME", home.c_str(), 1);
       ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
       ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+      ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
       ::setenv("XDG_RUNTIME_DIR", (racine_ / "run").c_str(), 1);
       ::setenv("LANG", "en_US.UTF-8", 1);
       ::unsetenv("LC_ALL");
@@ -309,6 +312,90 @@ TEST_F(Demarrage, NoFolderFreezesTheProgram) {
   std::this_thread::sleep_for(1s);
   EXPECT_EQ(attendre(lancer(kProgramme, {"--quit"}), 10s), 0);
   EXPECT_EQ(attendre(programme, 3s), 0) << "--quit was not answered";
+}
+
+// The processor time a process has used, user and system, in clock ticks.
+long Tics(pid_t pid) {
+  std::string etat = Lire("/proc/" + std::to_string(pid) + "/stat");
+  const auto fin = etat.rfind(')');
+  if (fin == std::string::npos) return -1;
+  std::istringstream champs(etat.substr(fin + 2));
+  std::string champ;
+  long utime = 0, stime = 0;
+  // After the name: state is field 3, utime 14 and stime 15.
+  for (int n = 3; n <= 15 && champs >> champ; ++n) {
+    if (n == 14) utime = std::stol(champ);
+    if (n == 15) stime = std::stol(champ);
+  }
+  return utime + stime;
+}
+
+// Counts the opens of each file of a folder. Closes are watched too, and the queue read all
+// the time, so that opens in a row are not merged into one event.
+class Ouvertures {
+ public:
+  explicit Ouvertures(const fs::path& dossier) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    ::inotify_add_watch(fd_, dossier.c_str(), IN_OPEN | IN_CLOSE);
+  }
+  ~Ouvertures() { ::close(fd_); }
+  // Reads events for `duree`.
+  void suivre(std::chrono::milliseconds duree) {
+    const auto fin = std::chrono::steady_clock::now() + duree;
+    alignas(inotify_event) char tampon[64 * 1024];
+    while (std::chrono::steady_clock::now() < fin) {
+      pollfd attente{fd_, POLLIN, 0};
+      if (::poll(&attente, 1, 20) <= 0) continue;
+      const ssize_t lus = ::read(fd_, tampon, sizeof tampon);
+      for (ssize_t i = 0; i < lus;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(tampon + i);
+        if ((e->mask & IN_OPEN) && e->len > 0) ++nombre[e->name];
+        i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+  }
+  std::map<std::string, int> nombre;
+
+ private:
+  int fd_;
+};
+
+// A picture that cannot be decoded, shown in the open window, is tried once: its error cell is
+// drawn from memory at every repaint, and the idle program uses no processor time.
+TEST_F(Demarrage, BrokenPicturesInTheShownListAreTriedOnceAndCostNothingWhenIdle) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
+  const fs::path images = racine_ / "home/Pictures";
+  for (const char* nom : {"broken-1.jpg", "broken-2.jpg"}) std::ofstream(images / nom) << "not a picture";
+  // The list selects the first picture in the folder's order: a broken one. The good picture
+  // is named again until it comes after one.
+  TBitmap bonne(PixelLayout::Bgr24, 64, 48);
+  std::string nomBonne;
+  for (int essai = 0; essai < 50; ++essai) {
+    if (!nomBonne.empty()) fs::remove(images / nomBonne);
+    nomBonne = "good-" + std::to_string(essai) + ".bmp";
+    EnregistrerBmp(bonne, (images / nomBonne).string());
+    if (fs::directory_iterator(images)->path().extension() == ".jpg") break;
+  }
+  ASSERT_EQ(fs::directory_iterator(images)->path().extension(), ".jpg");
+
+  Ouvertures ouvertures(images);
+  environnement_ = {{"VERRELUNE_WALLPAPER_COMMAND", "true"}};
+  const pid_t programme = lancer(kProgramme);
+  // Start-up ends with the good picture's thumbnail kept in the cache.
+  const fs::path index = racine_ / "home/.cache/verrelune/thumbnails.index";
+  const auto limite = std::chrono::steady_clock::now() + 20s;
+  while (!(fs::exists(index) && fs::file_size(index) > 8) && std::chrono::steady_clock::now() < limite)
+    ouvertures.suivre(50ms);
+  ASSERT_GT(fs::file_size(index), 8u) << Lire(racine_ / "stderr");
+  ouvertures.suivre(1s);
+
+  const long avant = Tics(programme);
+  ouvertures.suivre(10s);
+  const long apres = Tics(programme);
+  EXPECT_LT(apres - avant, 20) << "processor ticks in 10 s of idle";
+  for (const char* nom : {"broken-1.jpg", "broken-2.jpg"}) EXPECT_LE(ouvertures.nombre[nom], 2) << nom;
+  EXPECT_GE(ouvertures.nombre[nomBonne], 1);
+  ::kill(programme, SIGTERM);
+  EXPECT_EQ(attendre(programme, 10s), 0);
 }
 
 // Without a display the program says in one line which one it could not reach, and fails.

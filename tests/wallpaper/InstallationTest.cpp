@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -366,12 +367,67 @@ TEST_F(Installation, ThumbnailsAreBuiltOnceWithTheMaskAroundAndAnErrorCellForBad
   EXPECT_EQ(toile.Pixel(30, 22), (Color{10, 200, 30}));  // the picture, rows 12 to 32
   EXPECT_EQ(toile.Pixel(30, 40), (Color{1, 1, 1}));
   EXPECT_EQ(texte.textes, std::vector<std::string>{"Error"});
-  // An error cell is tried again at the next request.
-  moteur.CreerVignette(1);
-  EXPECT_EQ(texte.textes.size(), 2u);
   moteur.CreerVignette(0);
   moteur.CreerVignette(2);
   EXPECT_EQ(etat.VignettesFaites, "~0~");
+}
+
+// A picture kind that never reads, and counts how often it was asked to.
+class TLectureRatee : public TGraphic {
+ public:
+  static const TGraphicClass& Class() {
+    static const TGraphicClass classe = TGraphicClass::Of<TLectureRatee>("TLectureRatee", TGraphic::Class());
+    return classe;
+  }
+  VERRELUNE_GRAPHIC_CLASS_TYPE
+  int Width() const override { return 0; }
+  int Height() const override { return 0; }
+  void DrawStretched(Canvas&, const Rect&) override {}
+  void ReadPictureStream(TPictureStream&) override {
+    ++lectures;
+    throw EInvalidGraphic("unreadable");
+  }
+  void AssignTo(TBitmap&) override {}
+  static inline int lectures = 0;
+};
+
+// The list paints its items at every repaint: a broken picture is read once, and again only
+// once its file changes (size or time), after a new scan, or when it is chosen. Painting its
+// item asks for no repaint, which would paint it again.
+TEST_F(Installation, ABrokenPictureIsReadOnceUntilItsFileChangesOrANewScan) {
+  formats.Add("jpg", "unreadable", TLectureRatee::Class());
+  TLectureRatee::lectures = 0;
+  const fs::path mauvais = dossier_ / "pics/bad.jpg";
+  std::ofstream(mauvais) << "?";
+  fichiers.ajouter(etat.RepertoireRacine, "bad.jpg");
+  moteur.ScannerArborescence(false);
+  vue.visible = true;
+  Canvas toile(60, 45);
+  auto peindre = [&] {
+    for (int k = 0; k < 50; ++k) moteur.DessinerVignette(0, toile, 0, 0);
+  };
+  peindre();
+  EXPECT_EQ(vue.redessins, 0);
+  moteur.CreerVignettes();
+  EXPECT_EQ(TLectureRatee::lectures, 1);
+  EXPECT_EQ(texte.textes, std::vector<std::string>{"Error"});
+  EXPECT_EQ(etat.VignettesFaites, "~");
+
+  std::ofstream(mauvais, std::ios::app) << "?";
+  peindre();
+  EXPECT_EQ(TLectureRatee::lectures, 2) << "new size";
+  const auto heure = fs::last_write_time(mauvais);
+  std::ofstream(mauvais) << "!!";
+  fs::last_write_time(mauvais, heure + std::chrono::seconds(1));
+  peindre();
+  EXPECT_EQ(TLectureRatee::lectures, 3) << "new time";
+  moteur.ScannerArborescence(false);
+  peindre();
+  EXPECT_EQ(TLectureRatee::lectures, 4) << "new scan";
+  moteur.InstallerWallpaper(0, true);
+  EXPECT_EQ(vue.redessins, 1) << "the list shows the error cell of a chosen picture";
+  peindre();
+  EXPECT_EQ(TLectureRatee::lectures, 5);
 }
 
 // A screen of 1920 x 1080 pixels scaled to 200 %, whose geometry is 960 x 540: pictures are
