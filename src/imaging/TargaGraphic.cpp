@@ -141,6 +141,8 @@ class RunLengthPixels {
 
   // Packed bytes used so far.
   std::size_t Consumed() const { return in_; }
+  // No pixel left to give: the rows that follow stay black.
+  bool Exhausted() const { return left_ == 0 && in_ >= packed_.size(); }
 
  private:
   // Reads a packet's header byte (top bit set: one pixel repeated, else literal pixels; low
@@ -211,7 +213,7 @@ void TTargaGraphic::ReadPictureStream(TPictureStream& stream) {
     const std::span<const std::uint8_t> packed =
         uncompressed ? std::span<const std::uint8_t>() : stream.ReadView(stream.Remaining());
     RunLengthPixels runs(packed, format->fileBytes);
-    for (int k = 0; k < height; ++k) {
+    for (int k = 0; k < height && (uncompressed || !runs.Exhausted()); ++k) {
       const std::span<std::uint8_t> target =
           result.ScanLine(header.topDown ? k : height - 1 - k).first(std::size_t{header.width} * format->rasterBytes);
       const std::span<std::uint8_t> row = stored.empty() ? target : std::span<std::uint8_t>(stored);
