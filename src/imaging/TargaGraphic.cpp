@@ -208,7 +208,8 @@ void TTargaGraphic::ReadPictureStream(TPictureStream& stream) {
   const int height = result.Height();
   if (format && (uncompressed || header.RunLength()) && height > 0) {
     // Rows go straight into the raster, or through `stored` when the file's pixels are wider.
-    std::vector<std::uint8_t> stored(format->fileBytes != format->rasterBytes ? rowBytes : 0);
+    const bool wider = format->fileBytes != format->rasterBytes;
+    std::vector<std::uint8_t> stored(wider ? static_cast<std::size_t>(rowBytes) : 0);
     const std::uint64_t start = stream.Position();
     const std::span<const std::uint8_t> packed =
         uncompressed ? std::span<const std::uint8_t>() : stream.ReadView(stream.Remaining());

@@ -324,7 +324,6 @@ INSTANTIATE_TEST_SUITE_P(
                       InkCase{"AdobeYcck", InkFile("ycck.jpg"), TJPEGScale::FullSize, "ycck.ppm", {}},
                       InkCase{"AdobeYcckAtHalfSize", InkFile("ycck.jpg"), TJPEGScale::Half, "ycck-half.ppm", {}},
                       // Magenta ink alone; read as inverted samples it would be green.
-                      InkCase{"CmykWithoutAdobeMarker",
-                              [] { return Encode(16, 16, 4, [](int, int, int c) -> std::uint8_t { return c == 1 ? 255 : 0; }); },
+                      InkCase{"CmykWithoutAdobeMarker", [] { return Encode(16, 16, 4, Flat(0, 255, 0)); },
                               TJPEGScale::FullSize, nullptr, {255, 0, 255}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -384,7 +384,8 @@ std::vector<std::uint8_t> ShortCoreTable() {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PixelDataOffset,
-    ::testing::Values(OffsetCase{"OffsetAtTheColourTable", OffsetAtTheTable(), {{0x44, 0x55, 0x66}, {0x11, 0x22, 0x33}}},
+    ::testing::Values(OffsetCase{"OffsetAtTheColourTable", OffsetAtTheTable(),
+                                 {{0x44, 0x55, 0x66}, {0x11, 0x22, 0x33}}},
                       OffsetCase{"OffsetEndingAShortCoreTable", ShortCoreTable(),
                                  {{0x44, 0x55, 0x66}, {0x11, 0x22, 0x33}}}),
     [](const auto& info) { return std::string(info.param.name); });
