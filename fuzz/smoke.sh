@@ -4,7 +4,7 @@
 #   fuzz/smoke.sh [BUILD_DIR] [SECONDS_PER_HARNESS]
 #
 # BUILD_DIR defaults to build-fuzz in the repository, SECONDS to 25. Seeds: fuzz/seeds/<harness>/
-# and, for the bitmap, PNG, GIF and Targa readers, their test files in tests/data; a harness
+# and, for the bitmap, JPEG, PNG, GIF and Targa readers, their test files in tests/data; a harness
 # with a fuzz/<harness>.dict gets those tokens too.
 # New inputs go to a temporary folder, never into the seeds. Exits non-zero on any finding;
 # the input that caused it is kept in BUILD_DIR/artifacts/<harness>/.
@@ -48,7 +48,7 @@ run() {
 # The TIFF reader also starts from the conformance files of tests/data/tiff.
 run tiff_fuzzer "$here/seeds/tiff" "$corpus/tiff"
 run bmp_fuzzer "$here/seeds/bmp" "$corpus/bmpsuite/g" "$corpus/bmpsuite/q" "$corpus/bmpsuite/b"
-run jpeg_fuzzer "$here/seeds/jpeg"
+run jpeg_fuzzer "$here/seeds/jpeg" "$corpus/jpeg"
 run png_fuzzer "$here/seeds/png" "$corpus/pngsuite"
 run gif_fuzzer "$here/seeds/gif" "$corpus/gif"
 run tga_fuzzer "$here/seeds/tga" "$corpus/targa"

@@ -12,6 +12,7 @@
 #include "imaging/FileFormats.h"
 #include "imaging/Limits.h"
 #include "imaging/PictureStream.h"
+#include "imaging/PixelConversion.h"
 
 namespace {
 
@@ -66,6 +67,13 @@ struct JpegSession {
   std::uint64_t coefficientBytes = 0;
   bool grayscale = false;
   bool progressive = false;
+  // Ink pictures (CMYK, or YCCK which the library turns into CMYK) are decoded a few rows at a
+  // time into `inkRows` and converted to Bgr24 from there.
+  bool inks = false;
+  // Adobe's files store every ink sample inverted (255 is no ink), and say so by their APP14
+  // marker.
+  bool invertedInks = false;
+  std::vector<std::uint8_t> inkRows;
 };
 
 namespace {
@@ -103,11 +111,28 @@ bool PrepareTarget(JpegSession& session, TBitmap& target) noexcept {
       bitmap.SetPixelLayout(PixelLayout::Bgr24);
     }
     bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    if (session.inks) {
+      const std::uint64_t bytes = std::uint64_t{kRowsPerCall} * info.output_width * 4;
+      CheckDecoderMemory(bytes, info.output_width, info.output_height);
+      session.inkRows.assign(static_cast<std::size_t>(bytes), 0);
+    }
     target.SwapRaster(bitmap);
     return true;
   } catch (...) {
     session.allocationError = std::current_exception();
     return false;
+  }
+}
+
+// Ink rows as the library delivers them to Bgr24 rows of `target` from row `first` on, through
+// the same rule as every other CMYK picture.
+void ConvertInks(JpegSession& session, JSAMPROW* rows, JDIMENSION count, TBitmap& target, JDIMENSION first) {
+  const std::size_t samples = std::size_t{session.info.output_width} * 4;
+  for (JDIMENSION i = 0; i < count; ++i) {
+    std::uint8_t* inks = rows[i];
+    if (session.invertedInks)
+      for (std::size_t k = 0; k < samples; ++k) inks[k] = static_cast<std::uint8_t>(255 - inks[k]);
+    ConvertCmyk<ByteOrder::LittleEndian>(inks, target.ScanLine(static_cast<int>(first + i)).data(), 8, samples);
   }
 }
 
@@ -127,6 +152,8 @@ bool ReadHeader(JpegSession& session) {
   jpeg_mem_src(&info, session.data.data(), static_cast<unsigned long>(session.data.size()));
   jpeg_read_header(&info, TRUE);
   session.grayscale = info.jpeg_color_space == JCS_GRAYSCALE;
+  session.inks = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  session.invertedInks = session.inks && info.saw_Adobe_marker;
   session.progressive = info.progressive_mode != 0;
   session.fullWidth = info.image_width;
   session.fullHeight = info.image_height;
@@ -167,17 +194,24 @@ bool Decode(JpegSession& session, unsigned denominator, TBitmap& target) {
     info.quantize_colors = TRUE;
     info.desired_number_of_colors = kGreyLevels;
     info.two_pass_quantize = FALSE;
+  } else if (session.inks) {
+    info.out_color_space = JCS_CMYK;
   } else {
     info.out_color_space = JCS_EXT_BGR;
   }
   jpeg_start_decompress(&info);
   if (!PrepareTarget(session, target)) return false;
+  const std::size_t inkRowBytes = std::size_t{info.output_width} * 4;
   JSAMPROW rows[kRowsPerCall];
   while (info.output_scanline < info.output_height) {
     const JDIMENSION first = info.output_scanline;
     const JDIMENSION count = std::min<JDIMENSION>(kRowsPerCall, info.output_height - first);
-    for (JDIMENSION i = 0; i < count; ++i) rows[i] = target.ScanLine(static_cast<int>(first + i)).data();
-    if (jpeg_read_scanlines(&info, rows, count) == 0) break;
+    for (JDIMENSION i = 0; i < count; ++i)
+      rows[i] = session.inks ? session.inkRows.data() + i * inkRowBytes
+                             : target.ScanLine(static_cast<int>(first + i)).data();
+    const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
+    if (session.inks) ConvertInks(session, rows, read, target, first);
+    if (read == 0) break;
   }
   // The rest of the file (markers after the last scan) is of no interest.
   jpeg_abort_decompress(&info);

@@ -24,8 +24,9 @@ enum class TJPEGScale { FullSize, Half, Quarter, Eighth };
 
 // A JPEG picture. Loading keeps the compressed file in memory and reads only its header (size,
 // colour space, progressive or not); the pixels are decoded on first use (drawing, copying,
-// Bitmap()) at the current scale into a TBitmap: Bgr24 for colour pictures, Indexed8 with at
-// most 236 grey levels for greyscale ones.
+// Bitmap()) at the current scale into a TBitmap: Bgr24 for colour pictures (YCbCr, RGB, and
+// CMYK or YCCK through the printing inks' rule, inverted samples undone for Adobe's files),
+// Indexed8 with at most 236 grey levels for greyscale ones.
 class TJPEGImage : public TGraphic {
  public:
   TJPEGImage();

@@ -2,18 +2,18 @@
 //
 // Every header field is untrusted: the size is checked against the size limit before any
 // allocation, uncompressed data is checked against the file's length before the raster is
-// made, only the five pixel depths with a layout are read, the palette holds at most 256
-// entries (indices beyond it read black), and run-length packets are cut at the row's end.
+// made, only the pixel depths with a layout are read, the palette holds at most 256 entries
+// (indices beyond it read black), and run-length packets are clipped to the picture.
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "imaging/Decompressors.h"
 #include "imaging/Limits.h"
 #include "imaging/PictureStream.h"
 #include "imaging/TargaGraphic.h"
@@ -22,6 +22,7 @@ namespace {
 
 constexpr char kInvalidImage[] = "Targa: invalid image";
 
+constexpr std::uint8_t kRightToLeftFlag = 0x10;
 constexpr std::uint8_t kTopDownFlag = 0x20;
 constexpr std::size_t kMaxPaletteEntries = 256;
 
@@ -36,6 +37,7 @@ struct Header {
   std::uint16_t width;
   std::uint16_t height;
   std::uint8_t pixelDepth;
+  bool rightToLeft;
   bool topDown;
 
   bool Grey() const { return imageType == 3 || imageType == 11; }
@@ -46,21 +48,26 @@ struct Header {
 Header ReadHeader(TPictureStream& stream) {
   std::array<std::uint8_t, 18> b;
   stream.ReadExact(b);
-  return {b[0], b[1], b[2], U16(&b[5]), b[7], U16(&b[12]), U16(&b[14]), b[16], (b[17] & kTopDownFlag) != 0};
+  return {b[0], b[1], b[2], U16(&b[5]), b[7], U16(&b[12]), U16(&b[14]), b[16],
+          (b[17] & kRightToLeftFlag) != 0, (b[17] & kTopDownFlag) != 0};
 }
 
-// The layout and bytes per pixel of a depth; none for depths the raster cannot hold as they are.
+// The raster layout of a picture, and the bytes of one pixel in the file and in the raster;
+// none for depths the raster cannot hold. Grey pictures of 16 bits carry an alpha byte after
+// each grey byte, which is dropped.
 struct PixelFormat {
   PixelLayout layout;
-  std::size_t bytes;
+  std::size_t fileBytes;
+  std::size_t rasterBytes;
 };
 
-std::optional<PixelFormat> FormatOf(unsigned depth) {
-  switch (depth) {
-    case 8: return PixelFormat{PixelLayout::Indexed8, 1};
-    case 15: case 16: return PixelFormat{PixelLayout::Rgb15, 2};
-    case 24: return PixelFormat{PixelLayout::Bgr24, 3};
-    case 32: return PixelFormat{PixelLayout::Bgrx32, 4};
+std::optional<PixelFormat> FormatOf(const Header& header) {
+  switch (header.pixelDepth) {
+    case 8: return PixelFormat{PixelLayout::Indexed8, 1, 1};
+    case 15: return PixelFormat{PixelLayout::Rgb15, 2, 2};
+    case 16: return header.Grey() ? PixelFormat{PixelLayout::Indexed8, 2, 1} : PixelFormat{PixelLayout::Rgb15, 2, 2};
+    case 24: return PixelFormat{PixelLayout::Bgr24, 3, 3};
+    case 32: return PixelFormat{PixelLayout::Bgrx32, 4, 4};
     default: return std::nullopt;
   }
 }
@@ -101,6 +108,80 @@ std::optional<std::vector<Color>> ReadPalette(TPictureStream& stream, const Head
   return palette;
 }
 
+// Run-length pixels read packet by packet through the whole picture: a packet that runs past
+// the end of a row goes on in the next one, as writers of the format's first version emit
+// them. Packets are clipped to the rows asked for and end with the data.
+class RunLengthPixels {
+ public:
+  RunLengthPixels(std::span<const std::uint8_t> packed, std::size_t pixelBytes)
+      : packed_(packed), pixelBytes_(pixelBytes) {}
+
+  // Fills `row` (a whole number of pixels) as far as the data goes.
+  void Row(std::span<std::uint8_t> row) {
+    std::size_t out = 0;
+    while (row.size() - out >= pixelBytes_) {
+      if (left_ == 0 && !StartPacket()) return;
+      const std::size_t n = std::min(left_, (row.size() - out) / pixelBytes_);
+      if (repeated_) {
+        for (std::size_t i = 0; i < n; ++i) std::memcpy(row.data() + out + i * pixelBytes_, repeated_, pixelBytes_);
+      } else {
+        const std::size_t there = std::min(n, (packed_.size() - in_) / pixelBytes_);
+        std::memcpy(row.data() + out, packed_.data() + in_, there * pixelBytes_);
+        if (there < n) {
+          in_ = packed_.size();
+          left_ = 0;
+          return;
+        }
+        in_ += n * pixelBytes_;
+      }
+      out += n * pixelBytes_;
+      left_ -= n;
+    }
+  }
+
+  // Packed bytes used so far.
+  std::size_t Consumed() const { return in_; }
+  // No pixel left to give: the rows that follow stay black.
+  bool Exhausted() const { return left_ == 0 && in_ >= packed_.size(); }
+
+ private:
+  // Reads a packet's header byte (top bit set: one pixel repeated, else literal pixels; low
+  // 7 bits + 1 pixels) and, for a repeat, its pixel. False at the end of the data.
+  bool StartPacket() {
+    if (in_ >= packed_.size()) return false;
+    const unsigned header = packed_[in_++];
+    repeated_ = nullptr;
+    if (header & 0x80) {
+      if (packed_.size() - in_ < pixelBytes_) {
+        in_ = packed_.size();
+        return false;
+      }
+      repeated_ = packed_.data() + in_;
+      in_ += pixelBytes_;
+    }
+    left_ = (header & 0x7F) + 1;
+    return true;
+  }
+
+  std::span<const std::uint8_t> packed_;
+  std::size_t pixelBytes_;
+  std::size_t in_ = 0;
+  std::size_t left_ = 0;  // pixels of the current packet not yet written
+  const std::uint8_t* repeated_ = nullptr;
+};
+
+// Grey-and-alpha pixels to their grey bytes.
+void KeepGrey(std::span<const std::uint8_t> stored, std::span<std::uint8_t> row) {
+  for (std::size_t x = 0; x < stored.size() / 2; ++x) row[x] = stored[2 * x];
+}
+
+// Pixels of `bytes` bytes in reverse order, for rows stored right to left.
+void Mirror(std::span<std::uint8_t> row, std::size_t bytes) {
+  const std::size_t pixels = row.size() / bytes;
+  for (std::size_t left = 0, right = pixels; left + 1 < right; ++left, --right)
+    std::swap_ranges(row.data() + left * bytes, row.data() + (left + 1) * bytes, row.data() + (right - 1) * bytes);
+}
+
 }  // namespace
 
 const TGraphicClass& TTargaGraphic::Class() {
@@ -114,33 +195,39 @@ void TTargaGraphic::ReadPictureStream(TPictureStream& stream) {
   stream.ReadExact({reinterpret_cast<std::uint8_t*>(identification.data()), identification.size()});
 
   TBitmap result;
-  const std::optional<PixelFormat> format = FormatOf(header.pixelDepth);
+  const std::optional<PixelFormat> format = FormatOf(header);
   if (format) result.SetPixelLayout(format->layout);
   if (const auto palette = ReadPalette(stream, header)) result.SetPalette(*palette);
 
   CheckPictureSize(header.width, header.height);
-  const std::uint64_t rowBytes = format ? std::uint64_t{header.width} * format->bytes : 0;
+  const std::uint64_t rowBytes = format ? std::uint64_t{header.width} * format->fileBytes : 0;
   const bool uncompressed = format && header.Uncompressed();
   if (uncompressed && stream.Remaining() < rowBytes * header.height) throw Exception(kInvalidImage);
   result.SetSize(header.width, header.height);
 
   const int height = result.Height();
-  const auto rowFor = [&](int stored) { return result.ScanLine(header.topDown ? stored : height - 1 - stored); };
-  if (uncompressed) {
-    for (int k = 0; k < height; ++k) {
-      if (stream.Read(rowFor(k).first(static_cast<std::size_t>(rowBytes))) != rowBytes)
-        throw Exception(kInvalidImage);
-    }
-  } else if (format && header.RunLength() && height > 0) {
-    // Packets may run from one row into the next in the file; each row starts at the packet
-    // after the last one the previous row used.
+  if (format && (uncompressed || header.RunLength()) && height > 0) {
+    // Rows go straight into the raster, or through `stored` when the file's pixels are wider.
+    const bool wider = format->fileBytes != format->rasterBytes;
+    std::vector<std::uint8_t> stored(wider ? static_cast<std::size_t>(rowBytes) : 0);
     const std::uint64_t start = stream.Position();
-    const std::span<const std::uint8_t> packed = stream.ReadView(stream.Remaining());
-    std::size_t used = 0;
-    for (int k = 0; k < height && used < packed.size(); ++k)
-      used += DecodeTargaRLE(packed.subspan(used), rowFor(k).first(static_cast<std::size_t>(rowBytes)),
-                             header.pixelDepth);
-    stream.Seek(start + used);
+    const std::span<const std::uint8_t> packed =
+        uncompressed ? std::span<const std::uint8_t>() : stream.ReadView(stream.Remaining());
+    RunLengthPixels runs(packed, format->fileBytes);
+    for (int k = 0; k < height && (uncompressed || !runs.Exhausted()); ++k) {
+      const std::span<std::uint8_t> target =
+          result.ScanLine(header.topDown ? k : height - 1 - k).first(std::size_t{header.width} * format->rasterBytes);
+      const std::span<std::uint8_t> row = stored.empty() ? target : std::span<std::uint8_t>(stored);
+      if (uncompressed) {
+        if (stream.Read(row) != rowBytes) throw Exception(kInvalidImage);
+      } else {
+        if (!stored.empty()) std::fill(row.begin(), row.end(), 0);
+        runs.Row(row);
+      }
+      if (!stored.empty()) KeepGrey(stored, target);
+      if (header.rightToLeft) Mirror(target, format->rasterBytes);
+    }
+    if (!uncompressed) stream.Seek(start + runs.Consumed());
   }
   SwapRaster(result);
   identification_ = std::move(identification);

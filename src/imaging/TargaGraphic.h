@@ -5,8 +5,9 @@
 #include "imaging/Bitmap.h"
 
 // Truevision Targa pictures: colour-mapped, true-colour and grey images, uncompressed or
-// run-length, 8, 15, 16, 24 or 32 bits per pixel, stored bottom-up or top-down. Pixels keep the
-// file's own layout: Indexed8, Rgb15, Bgr24 or Bgrx32.
+// run-length, 8, 15, 16, 24 or 32 bits per pixel, stored bottom-up or top-down, left to right
+// or right to left. Pixels keep the file's own layout: Indexed8, Rgb15, Bgr24 or Bgrx32; grey
+// pictures of 16 bits (grey and alpha) keep their grey byte in Indexed8.
 class TTargaGraphic : public TBitmap {
  public:
   static const TGraphicClass& Class();

@@ -245,13 +245,24 @@ void TBitmap::ReadPictureStream(TPictureStream& stream) {
     const std::uint64_t dataOffset = start + U32(&fileHeader[10]);
     const Header header = ReadHeaders(stream);
 
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(header.width) * header.bitCount + 31) / 32 * 4;
+    const std::uint64_t imageSize = header.imageSize != 0 ? header.imageSize : rowBytes * static_cast<std::uint64_t>(header.height);
+
     // Colour table: what the header declares, cut to what the depth addresses, to 256, to the
     // bytes before the pixel data and to the bytes in the file.
     const std::uint64_t entrySize = header.core ? 3 : 4;
     const std::uint64_t tableStart = stream.Position();
     const std::uint64_t fullTable = header.bitCount <= 8 ? 1u << header.bitCount : 0;
     const std::uint64_t declared = header.core || header.colorsUsed == 0 ? fullTable : header.colorsUsed;
-    const bool offsetUsable = dataOffset >= tableStart && dataOffset <= stream.Size();
+    const std::uint64_t declaredEnd = tableStart + declared * entrySize;
+    // An offset inside the colours the picture uses either ends a short table (OS/2 files may
+    // hold fewer colours than the depth addresses, and only the offset says so) or is a
+    // writer's mistake (some put the table's own start there). When the file holds the whole
+    // table and the whole pixel data after it, the offset is the mistake and is ignored.
+    const bool insideTable = dataOffset < tableStart + std::min(declared, fullTable) * entrySize;
+    const bool wholeTableFits = declaredEnd <= stream.Size() && stream.Size() - declaredEnd >= imageSize;
+    const bool offsetUsable =
+        dataOffset >= tableStart && dataOffset <= stream.Size() && !(insideTable && wholeTableFits);
     std::uint64_t tableBytes = std::min(declared * entrySize, stream.Remaining());
     if (offsetUsable) tableBytes = std::min(tableBytes, dataOffset - tableStart);
     const std::uint64_t entries = std::min(fullTable, tableBytes / entrySize);
@@ -262,11 +273,9 @@ void TBitmap::ReadPictureStream(TPictureStream& stream) {
       palette[i] = {entry[2], entry[1], entry[0]};
     }
 
-    // Pixel data: from the file header's offset when it points past the headers and into the
-    // file, else right after the declared colour table.
-    stream.Seek(offsetUsable ? dataOffset : tableStart + declared * entrySize);
-    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(header.width) * header.bitCount + 31) / 32 * 4;
-    const std::uint64_t imageSize = header.imageSize != 0 ? header.imageSize : rowBytes * static_cast<std::uint64_t>(header.height);
+    // Pixel data: from the file header's offset when it is usable, else right after the
+    // declared colour table.
+    stream.Seek(offsetUsable ? dataOffset : declaredEnd);
 
     TBitmap result;
     const bool runLength = header.compression == kRle8 || header.compression == kRle4;

@@ -109,10 +109,24 @@ Color TChunkPLTE::PaletteEntry(std::uint32_t index) const {
   return {entry[2], entry[1], entry[0]};
 }
 
-std::uint32_t TChunkgAMA::Value() const { return BodySize() == 4 ? BigEndian32(Body().data()) : 1; }
+namespace {
+
+// Gamma values (times 100000) a picture can really have been made for: 1/6250 to 6250. Beyond
+// them the table sends every level but one to black or to white.
+constexpr std::uint32_t kLowestGamma = 16;
+constexpr std::uint32_t kHighestGamma = 625000000;
+
+}  // namespace
+
+std::uint32_t TChunkgAMA::Value() const {
+  if (BodySize() != 4) return 0;
+  const std::uint32_t value = BigEndian32(Body().data());
+  return value >= kLowestGamma && value <= kHighestGamma ? value : 0;
+}
 
 bool TChunkgAMA::ReadChunk(TPictureStream& stream, const TChunkType& type, std::uint32_t length) {
   TChunk::ReadChunk(stream, type, length);
+  // A gamma that cannot be right is a damaged ancillary chunk: the picture shows as without it.
   const std::uint32_t value = Value();
   if (value == 0) return true;
   TPNGObject& owner = OwnerImage();

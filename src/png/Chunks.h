@@ -140,7 +140,8 @@ class TChunkgAMA : public TChunk {
   using TChunk::TChunk;
   std::string_view TypeOfClass() const override { return "gAMA"; }
   bool ReadChunk(TPictureStream& stream, const TChunkType& type, std::uint32_t length) override;
-  // The stored value: a 4-byte body as a big-endian number, any other body 1.
+  // The stored gamma times 100000: a 4-byte body as a big-endian number; 0 (no gamma) for
+  // any other body and for values no picture can have (below 16 or above 625,000,000).
   std::uint32_t Value() const;
 };
 

@@ -15,12 +15,16 @@
 #include "imaging/Picture.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureStream.h"
+#include "support/Paths.h"
+
+#include <stb/stb_image.h>
 
 namespace {
 
 using Sample = std::function<std::uint8_t(int x, int y, int component)>;
 
-// A JPEG made by the library's own encoder: `components` 1 (grey) or 3 (RGB).
+// A JPEG made by the library's own encoder: `components` 1 (grey), 3 (RGB) or 4 (CMYK as it
+// stands, without Adobe's marker).
 std::vector<std::uint8_t> Encode(int width, int height, int components, const Sample& sample, int quality = 90,
                                  const std::vector<jpeg_scan_info>& scans = {}) {
   jpeg_compress_struct info{};
@@ -33,9 +37,10 @@ std::vector<std::uint8_t> Encode(int width, int height, int components, const Sa
   info.image_width = static_cast<JDIMENSION>(width);
   info.image_height = static_cast<JDIMENSION>(height);
   info.input_components = components;
-  info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  info.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
+  if (components == 4) info.write_Adobe_marker = FALSE;
   if (!scans.empty()) {
     info.scan_info = scans.data();
     info.num_scans = static_cast<int>(scans.size());
@@ -265,3 +270,60 @@ TEST(JPEGImage, LoadingFromAFileGivesTheSamePictureAsFromMemory) {
   for (int y = 0; y < 30; ++y)
     EXPECT_TRUE(std::equal(a.ScanLine(y).begin(), a.ScanLine(y).end(), b.ScanLine(y).begin())) << "row " << y;
 }
+
+// Ink pictures: the files of tests/data/jpeg against ImageMagick's conversion of each to RGB
+// without colour management, at full and half size; CMYK without Adobe's marker holds its
+// samples as they are.
+struct InkCase {
+  const char* name;
+  std::function<std::vector<std::uint8_t>()> bytes;
+  TJPEGScale scale;
+  const char* reference;  // a PPM of tests/data/jpeg, or none: every pixel is `flat`
+  Color flat;
+};
+
+std::function<std::vector<std::uint8_t>()> InkFile(const char* name) {
+  return [=] { return imagingtest::ReadFile(testsupport::corpusDir() + "/jpeg/" + name); };
+}
+
+class JpegInks : public ::testing::TestWithParam<InkCase> {};
+
+TEST_P(JpegInks, DecodeToTheReferenceColours) {
+  const InkCase& c = GetParam();
+  TJPEGImage jpeg;
+  Read(jpeg, c.bytes());
+  jpeg.SetJpegScale(c.scale);
+  const TBitmap& bitmap = jpeg.Bitmap();
+  EXPECT_EQ(bitmap.Layout(), PixelLayout::Bgr24);
+  int width = 16, height = 16, channels = 0;
+  std::vector<Color> reference(static_cast<std::size_t>(width * height), c.flat);
+  if (c.reference) {
+    const std::string path = testsupport::corpusDir() + "/jpeg/" + c.reference;
+    stbi_uc* rgb = stbi_load(path.c_str(), &width, &height, &channels, 3);
+    ASSERT_TRUE(rgb) << stbi_failure_reason();
+    reference.clear();
+    for (int i = 0; i < width * height; ++i) reference.push_back({rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]});
+    stbi_image_free(rgb);
+  }
+  ASSERT_EQ(bitmap.Width(), width);
+  ASSERT_EQ(bitmap.Height(), height);
+  int worst = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const Color got = bitmap.PixelColor(x, y), want = reference[static_cast<std::size_t>(y * width + x)];
+      worst = std::max({worst, std::abs(got.red - want.red), std::abs(got.green - want.green),
+                        std::abs(got.blue - want.blue)});
+    }
+  EXPECT_LE(worst, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CmykAndYcck, JpegInks,
+    ::testing::Values(InkCase{"AdobeCmyk", InkFile("cmyk.jpg"), TJPEGScale::FullSize, "cmyk.ppm", {}},
+                      InkCase{"AdobeCmykAtHalfSize", InkFile("cmyk.jpg"), TJPEGScale::Half, "cmyk-half.ppm", {}},
+                      InkCase{"AdobeYcck", InkFile("ycck.jpg"), TJPEGScale::FullSize, "ycck.ppm", {}},
+                      InkCase{"AdobeYcckAtHalfSize", InkFile("ycck.jpg"), TJPEGScale::Half, "ycck-half.ppm", {}},
+                      // Magenta ink alone; read as inverted samples it would be green.
+                      InkCase{"CmykWithoutAdobeMarker", [] { return Encode(16, 16, 4, Flat(0, 255, 0)); },
+                              TJPEGScale::FullSize, nullptr, {255, 0, 255}}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -348,3 +348,44 @@ INSTANTIATE_TEST_SUITE_P(
         RleCase{"RLE4 literal run", 2, {0, 3, 0x32, 0x10, 0, 1}, "kkkkkkkkbgrk"},
         RleCase{"RLE4 run crossing the row end", 2, {7, 0x31, 0, 1}, "kkkkkkkkbrbr"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// Where the pixel data starts when the file header's offset and the colour table disagree.
+struct OffsetCase {
+  const char* name;
+  std::vector<std::uint8_t> bytes;
+  std::vector<Color> colors;  // the top row, left to right
+};
+
+class PixelDataOffset : public ::testing::TestWithParam<OffsetCase> {};
+
+TEST_P(PixelDataOffset, ReadsTheColourTableAndThePixels) {
+  const auto bitmap = Load(GetParam().bytes);
+  std::vector<Color> colors;
+  for (int x = 0; x < bitmap->Width(); ++x) colors.push_back(bitmap->PixelColor(x, 0));
+  EXPECT_EQ(colors, GetParam().colors);
+}
+
+// A full 256-colour table with the offset pointing at its start: the table is read whole and
+// the pixels after it.
+std::vector<std::uint8_t> OffsetAtTheTable() {
+  std::vector<std::uint32_t> palette(256, 0x808080);
+  palette[1] = 0x112233, palette[2] = 0x445566;
+  auto bytes = MakeBmp(2, 1, 8, 0, palette, {2, 1, 0, 0});
+  bytes[10] = 54, bytes[11] = 0;
+  return bytes;
+}
+
+// An OS/2 core header with two of the 256 colours its depth addresses: the offset ends the
+// table.
+std::vector<std::uint8_t> ShortCoreTable() {
+  return Bytes().U8('B').U8('M').U32(36).U32(0).U32(32).U32(12).U16(2).U16(1).U16(1).U16(8)
+      .U8(0x33).U8(0x22).U8(0x11).U8(0x66).U8(0x55).U8(0x44).U8(1).U8(0).U8(0).U8(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PixelDataOffset,
+    ::testing::Values(OffsetCase{"OffsetAtTheColourTable", OffsetAtTheTable(),
+                                 {{0x44, 0x55, 0x66}, {0x11, 0x22, 0x33}}},
+                      OffsetCase{"OffsetEndingAShortCoreTable", ShortCoreTable(),
+                                 {{0x44, 0x55, 0x66}, {0x11, 0x22, 0x33}}}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -182,9 +182,12 @@ TEST(PngImageData, GammaTables) {
   auto identity = Load(PngFile().Ihdr(2, 1, 8, 2).Chunk("gAMA", BigEndian(45455)).Idat(raw).End().Data());
   for (int i = 0; i < 256; ++i) EXPECT_EQ(identity->SampleGamma[i], i);
   EXPECT_EQ(AllPixels(*identity), (std::vector<Color>{{0, 64, 128}, {0, 254, 255}}));
-  // A 3-byte body counts as the value 1: every level below 255 goes to 0.
-  auto tiny = Load(PngFile().Ihdr(2, 1, 8, 2).Chunk("gAMA", {0, 0, 1}).Idat(raw).End().Data());
-  EXPECT_EQ(AllPixels(*tiny), (std::vector<Color>{{0, 0, 0}, {0, 0, 255}}));
+  // A gAMA that cannot be right is ignored: a body other than 4 bytes, values that would send
+  // every level to black or to white.
+  for (const Bytes& body : {Bytes{0, 0, 1}, Bytes{0, 1, 0x86, 0xA0, 0}, BigEndian(1), BigEndian(625000001)}) {
+    auto ignored = Load(PngFile().Ihdr(2, 1, 8, 2).Chunk("gAMA", body).Idat(raw).End().Data());
+    EXPECT_EQ(AllPixels(*ignored), (std::vector<Color>{{0, 64, 128}, {0, 254, 255}})) << body.size() << " bytes";
+  }
   // 100000 (gamma 1.0): level 128 -> round(255 * (128/255)^(1/2.2)) = 186; grey goes through the ramp.
   auto one = Load(PngFile().Ihdr(1, 1, 8, 0).Chunk("gAMA", BigEndian(100000)).Idat({0, 128}).End().Data());
   EXPECT_EQ(AllPixels(*one), (std::vector<Color>{{186, 186, 186}}));

@@ -25,3 +25,50 @@ done
 # Colour maps of 16-bit entries, with an identification text.
 pamtotga -cmap16 -norle "$work/palette.ppm" > type1-8-map16-bottom-up.tga
 pamtotga -cmap16 "$work/palette.ppm" > type9-8-map16-bottom-up.tga
+# Rows stored right to left: the picture is mirrored first, so that these show as the files above.
+convert "$work/source.png" -flop -type TrueColor -orient BottomRight type2-24-bottom-up-right-to-left.tga
+convert "$work/alpha.png" -flop -type TrueColorAlpha -compress RLE -orient TopRight \
+  type10-32-top-down-right-to-left.tga
+# 16-bit grey with alpha, as Pillow (Debian: python3-pil) writes it; ImageMagick 6 writes such
+# pictures as 32-bit colour.
+convert "$work/alpha.png" -colorspace Gray "$work/grey-alpha.png"
+/usr/bin/python3 - "$work/grey-alpha.png" <<'PYTHON'
+import sys
+from PIL import Image
+picture = Image.open(sys.argv[1]).convert("LA")
+picture.save("type3-16-bottom-up.tga")
+picture.save("type11-16-bottom-up.tga", compression="tga_rle")
+PYTHON
+# Run-length packets that run across row ends, as writers of the format's first version made
+# them (no Debian tool does): the pixels of a picture with flat areas that cross row ends,
+# packed as one stream.
+convert "$work/source.png" -fill '#336699' -draw 'rectangle 15,3 22,8' -draw 'rectangle 0,4 6,9' \
+  -fill '#993366' -draw 'rectangle 0,12 22,14' -depth 8 "$work/runs.ppm"
+/usr/bin/python3 - "$work/runs.ppm" <<'PYTHON'
+import sys
+data = open(sys.argv[1], "rb").read()
+fields = data.split(maxsplit=4)
+width, height, pixels = int(fields[1]), int(fields[2]), fields[4]
+rows = [pixels[y * width * 3:(y + 1) * width * 3] for y in range(height)]
+stream = [bytes(row[x * 3:x * 3 + 3][::-1]) for row in reversed(rows) for x in range(width)]
+packed = bytearray()
+i = 0
+while i < len(stream):
+    run = 1
+    while i + run < len(stream) and run < 128 and stream[i + run] == stream[i]:
+        run += 1
+    if run > 1:
+        packed += bytes([0x80 | (run - 1)]) + stream[i]
+        i += run
+        continue
+    end = i + 1
+    while end < len(stream) and end - i < 128 and stream[end] != stream[end - 1]:
+        end += 1
+    if end < len(stream) and end - i > 1 and stream[end] == stream[end - 1]:
+        end -= 1
+    packed += bytes([end - i - 1]) + b"".join(stream[i:end])
+    i = end
+header = bytes([0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0]) + width.to_bytes(2, "little") + \
+    height.to_bytes(2, "little") + bytes([24, 0])
+open("type10-24-bottom-up-packets-across-rows.tga", "wb").write(header + packed)
+PYTHON
