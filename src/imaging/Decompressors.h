@@ -21,14 +21,13 @@ class TDecoder {
 };
 
 // The table one LZW decoding works with. Both LZW decoders keep one inside the object: a
-// decoding costs no allocation. Every string a code names has been written to the output
-// before, so an entry is where it was written and how long it is: a code is one copy.
+// decoding costs no allocation. Every string a code names is either a root byte or has been
+// written to the output before, so an entry is where its bytes are and how many: a code is one
+// copy, and roots are no different.
 struct TLZWState {
   static constexpr unsigned kTableSize = 4096;
-  static constexpr unsigned kNoCode = kTableSize;
 
-  unsigned clearCode = 0;
-  std::array<std::uint32_t, kTableSize> offset{};
+  std::array<const std::uint8_t*, kTableSize> string{};
   std::array<std::uint16_t, kTableSize> length{};
 };
 
