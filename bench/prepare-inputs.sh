@@ -16,13 +16,13 @@ for f in /usr/share/backgrounds/gnome/*.jpg /usr/share/backgrounds/gnome/*.jpeg;
 for f in /usr/share/backgrounds/gnome/*.webp; do
   convert "$f" -quality 90 -sampling-factor 2x2 "$out/jpg/$(basename "${f%.*}").jpg"
 done
-# TIFF inputs, OUT/tif: crops at 1920 x 1080 and 3840 x 2160 of three wallpapers, 8-bit RGB,
-# written uncompressed by ImageMagick, then recompressed by libtiff's tiffcp as LZW, LZW with
-# horizontal differencing, PackBits and Deflate, in strips and in tiles of 256 x 256 pixels;
-# and the photographs of the desktop wallpapers installed here (the largest size of each),
-# at their own size, as LZW with and without differencing, and as Deflate with differencing.
-# Then: tiff-bench OUT/tif
-mkdir -p "$out/tif"
+# TIFF inputs. OUT/tif: crops at 1920 x 1080 and 3840 x 2160 of three wallpapers, 8-bit RGB,
+# written uncompressed by ImageMagick, then recompressed by libtiff's tiffcp as LZW and Deflate,
+# each with and without horizontal differencing, and PackBits, in strips and in tiles of
+# 256 x 256 pixels. OUT/tif-photos: the photographs of the desktop wallpapers installed here
+# (the largest size of each) at their own size, as LZW with and without differencing and as
+# Deflate with differencing. Then: tiff-bench OUT/tif; tiff-bench OUT/tif-photos
+mkdir -p "$out/tif" "$out/tif-photos"
 to_tiffs() {
   local base=$1
   tiffcp -c lzw "$base-none.tif" "$base-lzw.tif"
@@ -47,7 +47,7 @@ for folder in /usr/share/wallpapers/*/contents/images; do
   photos=("$folder"/*.jpg)
   [ ${#photos[@]} -gt 0 ] || continue
   largest=$(ls -S "${photos[@]}" | head -n 1)
-  base=$out/tif/photo-$(basename "$(dirname "$(dirname "$folder")")")
+  base=$out/tif-photos/$(basename "$(dirname "$(dirname "$folder")")")
   convert "$largest" -type TrueColor -compress none "$base-none.tif"
   to_tiffs "$base"
   rm "$base-none.tif"

@@ -7,7 +7,7 @@
 //     buffer for the picture, the samples as the file holds them, without any conversion: the
 //     least work a whole picture can cost.
 //
-//   tiff-bench [--repeat N] DIR...        (bench/prepare-inputs.sh OUT makes OUT/tif)
+//   tiff-bench [--repeat N] DIR...        (bench/prepare-inputs.sh OUT makes OUT/tif, OUT/tif-photos)
 
 #include <tiffio.h>
 
@@ -95,7 +95,6 @@ std::string CompressionName(const std::string& path) {
   const TiffHandle tif = Open(path);
   std::uint16_t compression = COMPRESSION_NONE, predictor = PREDICTOR_NONE;
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PREDICTOR, &predictor);
   std::string name;
   switch (compression) {
     case COMPRESSION_NONE: name = "none"; break;
@@ -104,6 +103,9 @@ std::string CompressionName(const std::string& path) {
     case COMPRESSION_ADOBE_DEFLATE: case COMPRESSION_DEFLATE: name = "Deflate"; break;
     default: name = "compression " + std::to_string(compression);
   }
+  // Only the codecs with differencing know the field.
+  if (compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE)
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PREDICTOR, &predictor);
   if (predictor == PREDICTOR_HORIZONTAL) name += " + predictor 2";
   if (TIFFIsTiled(tif.get())) name += " tiled";
   return name;

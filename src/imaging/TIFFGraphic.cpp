@@ -504,8 +504,9 @@ class BlockReader {
     const std::uint64_t start = base_ + offset;
     stream_.Seek(start);
     if (!decoder_) {
-      if (visibleBytes < rowBytes_) {
-        // A tile past the right edge: the part of each row in the picture, one at a time.
+      if (visibleBytes < rowBytes_ && rowBytes_ > kReadChunkBytes) {
+        // A tile past the right edge whose rows are wider than the chunks: the part of each row
+        // in the picture, one at a time.
         std::uint8_t* row = Reserve(visibleBytes);
         for (std::uint32_t r = 0; r < rows; ++r) {
           stream_.Seek(start + r * rowBytes_);
@@ -589,7 +590,6 @@ void ReadBlocks(const Directory& directory, const Image& image, const Format& fo
     for (std::size_t t = 0; t < blocks.count; ++t) {
       const std::uint64_t x = t % blocks.across * std::uint64_t{blocks.width};
       const std::uint64_t y = t / blocks.across * std::uint64_t{blocks.length};
-      if (y >= image.height) break;
       const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(blocks.length, image.height - y));
       reader.Read(blocks.offsets[t], byteCount(t), static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), rows);
     }
