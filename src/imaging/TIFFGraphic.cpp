@@ -67,6 +67,7 @@ enum Photometric : std::uint32_t {
 };
 
 constexpr std::uint32_t kHorizontalDifferencing = 2;
+constexpr std::uint32_t kFloatingPointDifferencing = 3;
 constexpr std::uint32_t kSeparatePlanes = 2;
 constexpr std::uint32_t kLowBitFirst = 2;
 
@@ -382,6 +383,8 @@ Format ChooseFormat(const Image& image, const Directory& directory) {
       NotSupported("photometric interpretation " + std::to_string(image.photometric) + " is");
   }
 
+  // Differencing of floating-point bytes undone as integers would turn into noise.
+  if (image.predictor == kFloatingPointDifferencing) NotSupported("floating-point differencing (Predictor 3) is");
   if (image.predictor == kHorizontalDifferencing) {
     // The samples per pixel are 1, 3 or 4 here.
     if (bits == 8) {

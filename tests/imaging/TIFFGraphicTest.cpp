@@ -185,6 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "TIFF: signed integer samples are not supported"},
         FailureCase{"HalfFloatSamples", Picture(1, 1, 2, {16, 16, 16}, {{kSampleFormat, {kShort, {1, 1, 3}}}}), kTwo,
                     "TIFF: floating-point samples are not supported"},
+        FailureCase{"FloatingPointDifferencing", Grey8(2, 1, {{kCompression, kLzw}, {kPredictor, {kShort, {3}}}}), kTwo,
+                    "TIFF: floating-point differencing (Predictor 3) is not supported"},
         FailureCase{"OneBitTilesNotOnWholeBytes",
                     Picture(24, 1, 1, {1}, {{kTileWidth, {kShort, {12}}}, {kTileLength, {kShort, {1}}}, {kTileOffsets, {kLong, {kData}}}}),
                     kTwo, "TIFF: tiles 12 pixels wide in 1-bit images are not supported"},
