@@ -188,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FloatingPointDifferencing", Grey8(2, 1, {{kCompression, kLzw}, {kPredictor, {kShort, {3}}}}), kTwo,
                     "TIFF: floating-point differencing (Predictor 3) is not supported"},
         FailureCase{"OneBitTilesNotOnWholeBytes",
-                    Picture(24, 1, 1, {1}, {{kTileWidth, {kShort, {12}}}, {kTileLength, {kShort, {1}}}, {kTileOffsets, {kLong, {kData}}}}),
+                    Picture(24, 1, 1, {1}, {{kTileWidth, {kShort, {12}}}, {kTileLength, {kShort, {1}}},
+                                            {kTileOffsets, {kLong, {kData}}}}),
                     kTwo, "TIFF: tiles 12 pixels wide in 1-bit images are not supported"},
         FailureCase{"DifferencingOf4BitSamples", Picture(2, 1, 1, {4}, {{kPredictor, {kShort, {2}}}}), kTwo,
                     "TIFF: horizontal differencing of 4-bit samples is not supported"}),
@@ -264,8 +265,10 @@ INSTANTIATE_TEST_SUITE_P(
                   Grey8(3, 2, {{kTileWidth, {kShort, {2}}}, {kTileLength, {kShort, {1}}},
                                {kTileOffsets, {kLong, {kData, kData + 2, kData + 4}}}}),
                   {1, 2, 3, 9, 4, 5}, {{1, 2, 3}, {4, 5, 0}}},
+        // Only the part of a tile inside the picture is read: no buffer for four billion pixels.
         SoundCase{"TileRowOfFourBillionPixels",
-                  Grey8(2, 1, {{kTileWidth, Raw(kLong, 1, ~0u)}, {kTileLength, {kShort, {1}}}, {kTileOffsets, {kLong, {kData}}}}),
+                  Grey8(2, 1, {{kTileWidth, Raw(kLong, 1, ~0u)}, {kTileLength, {kShort, {1}}},
+                               {kTileOffsets, {kLong, {kData}}}}),
                   {7, 8}, {{7, 8}}},
         // Differencing on 16-bit RGB adds whole samples, carrying into the high byte.
         SoundCase{"DifferencingOf16BitSamples", Picture(2, 1, 2, {16, 16, 16}, {{kPredictor, {kShort, {2}}}}),
