@@ -7,6 +7,9 @@
 //     buffer for the picture, the samples as the file holds them, without any conversion: the
 //     least work a whole picture can cost.
 //
+// A tiled file named NAME-tiled-REST.tif whose strip twin NAME-REST.tif lies beside it also has
+// ours timed on the twin in the same rounds, and the totals end with tiled against strips.
+//
 //   tiff-bench [--repeat N] DIR...        (bench/prepare-inputs.sh OUT makes OUT/tif, OUT/tif-photos)
 
 #include <tiffio.h>
@@ -119,6 +122,24 @@ struct Totals {
   }
 };
 
+// The same picture in strips beside a tiled file: NAME-tiled-REST.tif beside NAME-REST.tif, as
+// bench/prepare-inputs.sh names them. Empty when there is none.
+std::string StripTwin(const std::string& path) {
+  const std::filesystem::path file(path);
+  std::string name = file.filename().string();
+  const auto at = name.find("-tiled-");
+  if (at == std::string::npos) return {};
+  name.erase(at, 6);
+  const std::filesystem::path twin = file.parent_path() / name;
+  return std::filesystem::exists(twin) ? twin.string() : std::string();
+}
+
+// Ours on tiled files against ours on their strip twins, timed in the same rounds.
+struct TiledTotals {
+  double tiled = 0, strips = 0;
+  int files = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,6 +163,7 @@ int main(int argc, char** argv) {
   RegisterPictureReaders();
 
   std::map<std::string, Totals> byCompression;
+  std::map<std::string, TiledTotals> tiledAgainstStrips;
   Totals all;
   std::printf("%-36s %-28s %11s | %9s | %9s %6s | %9s %6s\n", "TIFF file", "compression", "size", "ours",
               "RGBA", "ratio", "scanlines", "ratio");
@@ -149,13 +171,22 @@ int main(int argc, char** argv) {
     TPicture probe;
     probe.LoadPicture(file);
     const std::string compression = CompressionName(file);
-    const std::vector<double> t = BestMilliseconds(
-        repeat, {[&] { Ours(file); }, [&] { LibtiffRgba(file); }, [&] { LibtiffScanlines(file); }});
+    const std::string twin = StripTwin(file);
+    std::vector<std::function<void()>> runs = {[&] { Ours(file); }, [&] { LibtiffRgba(file); },
+                                               [&] { LibtiffScanlines(file); }};
+    if (!twin.empty()) runs.push_back([&] { Ours(twin); });
+    const std::vector<double> t = BestMilliseconds(repeat, runs);
     byCompression[compression].Add(t);
     all.Add(t);
-    std::printf("%-36s %-28s %5dx%-5d | %9.2f | %9.2f %6.3f | %9.2f %6.3f\n",
+    std::printf("%-36s %-28s %5dx%-5d | %9.2f | %9.2f %6.3f | %9.2f %6.3f",
                 std::filesystem::path(file).filename().c_str(), compression.c_str(), probe.Width(), probe.Height(),
                 t[0], t[1], t[0] / t[1], t[2], t[0] / t[2]);
+    if (!twin.empty()) {
+      TiledTotals& pair = tiledAgainstStrips[compression];
+      pair.tiled += t[0], pair.strips += t[3], ++pair.files;
+      std::printf(" | strips %9.2f tiled/strips %6.3f", t[3], t[0] / t[3]);
+    }
+    std::printf("\n");
   }
   std::printf("\n%-28s %5s | %10s | %10s %6s | %10s %6s\n", "totals", "files", "ours ms", "RGBA ms", "ratio",
               "scan ms", "ratio");
@@ -163,5 +194,10 @@ int main(int argc, char** argv) {
   for (const auto& [name, t] : byCompression)
     std::printf("%-28s %5d | %10.2f | %10.2f %6.3f | %10.2f %6.3f\n", name.c_str(), t.files, t.ours, t.rgba,
                 t.ours / t.rgba, t.scanlines, t.ours / t.scanlines);
+  if (!tiledAgainstStrips.empty()) {
+    std::printf("\n%-28s %5s | %10s | %10s %12s\n", "ours, tiled", "files", "tiled ms", "strips ms", "tiled/strips");
+    for (const auto& [name, t] : tiledAgainstStrips)
+      std::printf("%-28s %5d | %10.2f | %10.2f %12.3f\n", name.c_str(), t.files, t.tiled, t.strips, t.tiled / t.strips);
+  }
   return 0;
 }
