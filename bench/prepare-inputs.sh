@@ -16,20 +16,41 @@ for f in /usr/share/backgrounds/gnome/*.jpg /usr/share/backgrounds/gnome/*.jpeg;
 for f in /usr/share/backgrounds/gnome/*.webp; do
   convert "$f" -quality 90 -sampling-factor 2x2 "$out/jpg/$(basename "${f%.*}").jpg"
 done
-# TIFF inputs, OUT/tif: crops at 1920 x 1080 and 3840 x 2160 of three wallpapers, 8-bit RGB,
-# written uncompressed by ImageMagick, then recompressed by libtiff's tiffcp as LZW, LZW with
-# horizontal differencing and PackBits. Then: tiff-bench OUT/tif
-mkdir -p "$out/tif"
+# TIFF inputs. OUT/tif: crops at 1920 x 1080 and 3840 x 2160 of three wallpapers, 8-bit RGB,
+# written uncompressed by ImageMagick, then recompressed by libtiff's tiffcp as LZW and Deflate,
+# each with and without horizontal differencing, and PackBits, in strips and in tiles of
+# 256 x 256 pixels. OUT/tif-photos: the photographs of the desktop wallpapers installed here
+# (the largest size of each) at their own size, as LZW with and without differencing and as
+# Deflate with differencing. Then: tiff-bench OUT/tif; tiff-bench OUT/tif-photos
+mkdir -p "$out/tif" "$out/tif-photos"
+to_tiffs() {
+  local base=$1
+  tiffcp -c lzw "$base-none.tif" "$base-lzw.tif"
+  tiffcp -c lzw:2 "$base-none.tif" "$base-lzw-predictor.tif"
+  tiffcp -c zip:2 "$base-none.tif" "$base-zip-predictor.tif"
+}
 for name in adwaita-d pixels-l wood-l; do
   [ -f "$out/jpg/$name.jpg" ] || continue
   for geometry in 1920x1080 3840x2160; do
     base=$out/tif/$name-${geometry#*x}
     convert "$out/jpg/$name.jpg" -resize "$geometry^" -gravity center -extent "$geometry" -type TrueColor \
       -compress none "$base-none.tif"
-    tiffcp -c lzw "$base-none.tif" "$base-lzw.tif"
-    tiffcp -c lzw:2 "$base-none.tif" "$base-lzw-predictor.tif"
+    to_tiffs "$base"
     tiffcp -c packbits "$base-none.tif" "$base-packbits.tif"
+    tiffcp -c zip "$base-none.tif" "$base-zip.tif"
+    for compression in none lzw lzw:2 packbits zip zip:2; do
+      tiffcp -t -w 256 -l 256 -c "$compression" "$base-none.tif" "$base-tiled-${compression/:2/-predictor}.tif"
+    done
   done
+done
+for folder in /usr/share/wallpapers/*/contents/images; do
+  photos=("$folder"/*.jpg)
+  [ ${#photos[@]} -gt 0 ] || continue
+  largest=$(ls -S "${photos[@]}" | head -n 1)
+  base=$out/tif-photos/$(basename "$(dirname "$(dirname "$folder")")")
+  convert "$largest" -type TrueColor -compress none "$base-none.tif"
+  to_tiffs "$base"
+  rm "$base-none.tif"
 done
 crop=(-resize '1920x1080^' -gravity center -extent 1920x1080)
 for name in adwaita-d grid-l licorice-d pixels-l truchet-d wood-l; do

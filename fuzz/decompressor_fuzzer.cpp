@@ -1,6 +1,6 @@
-// The decompressors under the fuzzer, on raw bytes. The first four bytes choose the decoder,
-// its setting (GIF code size, Targa pixel size) and the output size; the rest is the packed
-// data. Input and output are heap blocks of their exact sizes, so that AddressSanitizer sees
+// The decompressors under the fuzzer, on raw bytes. The first four bytes choose the decoder
+// (TIFF LZW, GIF LZW, PackBits, Targa, Deflate), its setting (GIF code size, Targa pixel size)
+// and the output size; the rest is the packed data. Input and output are heap blocks of their exact sizes, so that AddressSanitizer sees
 // any access past either.
 
 #include <cstddef>
@@ -14,7 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  const unsigned kind = data[0] % 4;
+  const unsigned kind = data[0] % 5;
   const unsigned setting = data[1];
   const std::size_t unpacked = static_cast<std::size_t>(data[2] | data[3] << 8);
   const std::vector<std::uint8_t> packed(data + 4, data + size);
@@ -33,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       case 2:
         TPackbitsRLE().Decode(source, output.get(), packed.size(), unpacked);
+        break;
+      case 4:
+        TTIFFDeflate().Decode(source, output.get(), packed.size(), unpacked);
         break;
       default: {
         static constexpr unsigned kPixelBits[] = {8, 15, 16, 24, 32, 12};

@@ -1,25 +1,24 @@
 #include "imaging/Decompressors.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
+#include <new>
 
 #include "base/Exception.h"
 
 namespace {
 
-// The registers of one decoding, kept in locals so that the compiler holds them in machine
-// registers: writes of output bytes could otherwise alias them and force reloads per byte.
-struct Registers {
-  unsigned codeSize;
-  unsigned codeMask;
-  unsigned freeCode;
-};
-
 // What sets the two LZW flavours apart; the shared loop below is compiled once for each, so
 // that the inner loop has no call and no branch on the flavour.
 struct TiffFlavour {
   static constexpr const char* kInvalid = "TIF LZW: invalid opcode.";
+  // The width grows one code early: once the entry just made is the last but one the current
+  // width can name.
+  static constexpr unsigned kEarly = 1;
 
   // Codes come most significant bit first: new bytes go in below the bits already held, a
   // code is taken from the top.
@@ -37,19 +36,12 @@ struct TiffFlavour {
     buffer <<= codeSize;
     return code;
   }
-  // The width grows one code early: once the next free entry is the last the current width
-  // can name.
-  static void Grow(Registers& r) {
-    ++r.freeCode;
-    if (r.freeCode == r.codeMask && r.codeSize < 12) {
-      ++r.codeSize;
-      r.codeMask = (1u << r.codeSize) - 1;
-    }
-  }
 };
 
 struct GifFlavour {
   static constexpr const char* kInvalid = "GIF LZW: invalid opcode.";
+  // The width grows once the entry just made is the last the current width can name.
+  static constexpr unsigned kEarly = 0;
 
   // Codes come least significant bit first: new bytes go in above the bits already held, a
   // code is taken from the bottom.
@@ -67,109 +59,124 @@ struct GifFlavour {
     buffer >>= codeSize;
     return code;
   }
-  // The width grows once the entry just made is the last the current width can name.
-  static void Grow(Registers& r) {
-    if (r.freeCode == r.codeMask && r.codeSize < 12) {
-      ++r.codeSize;
-      r.codeMask = (1u << r.codeSize) - 1;
-    }
-    ++r.freeCode;
-  }
 };
 
-Registers Reset(const TLZWState& s, unsigned initialCodeSize) {
-  return {initialCodeSize, (1u << initialCodeSize) - 1, s.clearCode + 2};
-}
-
-// Copies `length` bytes that lie `distance` bytes before `target` (distance >= length). Strings
-// are short: while they are 8 bytes away or more and the output has room, whole 8-byte words
-// are copied, the last one running a little past the string, into bytes the next strings
-// overwrite.
-inline void CopyString(std::uint8_t* target, const std::uint8_t* string, std::size_t length,
-                       std::size_t distance, std::size_t room) {
-  if (distance >= 8 && room >= length + 7) {
-    for (std::size_t i = 0; i < length; i += 8) std::memcpy(target + i, string + i, 8);
-  } else {
-    std::memcpy(target, string, std::min(length, room));
-  }
-}
+// The roots' strings: root i is the byte i (GIF roots above 255 keep their low byte). Copies
+// read a whole 16-byte block from a string's start, so the bytes go on past the last root.
+constexpr unsigned kCopyBlock = 16;
+constexpr auto kRootBytes = [] {
+  std::array<std::uint8_t, 256 + kCopyBlock> bytes{};
+  for (unsigned i = 0; i < 256; ++i) bytes[i] = static_cast<std::uint8_t>(i);
+  return bytes;
+}();
 
 // One LZW block into `out`. Each code names a string: a root byte, or an earlier string plus
 // one byte. That earlier string is the one the code before wrote, and the byte is the first of
-// the string that followed it, so every entry lies whole in the output already written: the
-// table keeps where and how long, and a code is a copy from there. The table never grows past
-// 4096 entries: a full table is used as it stands until the next clear code.
+// the string that follows it, so every entry lies whole in the output once the next string is
+// written: the table keeps where and how long, and a code is a copy from there. The table never
+// grows past 4096 entries: a full table is used as it stands until the next clear code.
 template <class Flavour>
-void DecodeLzw(TLZWState& s, unsigned initialCodeSize, const std::uint8_t* in, std::size_t packedSize,
-               std::uint8_t* out, std::size_t unpackedSize) {
-  // Offsets are 32 bits; no picture within the size limit has a strip or image that long.
-  unpackedSize = std::min<std::size_t>(unpackedSize, UINT32_MAX);
-  Registers r = Reset(s, initialCodeSize);
-  const unsigned clearCode = s.clearCode, endCode = clearCode + 1;
-  std::uint32_t* const offset = s.offset.data();
+void DecodeLzw(TLZWState& s, const unsigned clearCode, const unsigned initialCodeSize, const std::uint8_t* in,
+               std::size_t packedSize, std::uint8_t* out, std::size_t unpackedSize) {
+  constexpr unsigned kNever = TLZWState::kTableSize + 1;
+  const unsigned endCode = clearCode + 1;
+  const std::uint8_t** const string = s.string.data();
   std::uint16_t* const length = s.length.data();
+  for (unsigned i = 0; i < clearCode; ++i) {
+    string[i] = kRootBytes.data() + (i & 255);
+    length[i] = 1;
+  }
   std::uint8_t* target = out;
   std::uint8_t* const targetEnd = out + unpackedSize;
-  bool old = false;              // a string was written since the last clear
-  std::size_t oldOffset = 0, oldLength = 0;
+  const std::uint8_t* const inEnd = in + packedSize;
+
   // Bits are taken in by whole words while 8 bytes are left: as many whole bytes as fit, the
   // bits of the next byte coming along too, at the place where that byte will go in again.
   std::uint64_t buffer = 0;
   unsigned count = 0;
-  const std::uint8_t* const inEnd = in + packedSize;
+  unsigned codeSize = initialCodeSize;
+  const auto next = [&](unsigned& code) {
+    if (inEnd - in >= 8) {
+      Flavour::AddWord(buffer, count, in);
+      in += (63 - count) >> 3;
+      count = 56 + (count & 7);
+    } else if (count < codeSize) {
+      for (; count <= 56 && in != inEnd; ++in, count += 8) Flavour::Add(buffer, count, *in);
+      if (count < codeSize) return false;
+    }
+    code = Flavour::Take(buffer, codeSize);
+    count -= codeSize;
+    return true;
+  };
+
+  unsigned code, freeCode, growAt;
+  const std::uint8_t* oldString;
+  std::size_t oldLength;
+reset:
+  codeSize = initialCodeSize;
+  growAt = codeSize < 12 ? (1u << codeSize) - 1 - Flavour::kEarly : kNever;
+  freeCode = clearCode + 2;
+  // After a clear code there is no string to extend: the first code is a root.
+  do {
+    if (!next(code) || code == endCode || target == targetEnd) goto done;
+  } while (code == clearCode);
+  if (code > clearCode) throw Exception(Flavour::kInvalid);
+  *target = static_cast<std::uint8_t>(code);
+  oldString = target++;
+  oldLength = 1;
+
   for (;;) {
-    if (count < r.codeSize) {
-      if (inEnd - in >= 8) {
-        Flavour::AddWord(buffer, count, in);
-        const unsigned bytes = (63 - count) >> 3;
-        in += bytes;
-        count += bytes * 8;
-      } else {
-        for (; count <= 56 && in != inEnd; ++in, count += 8) Flavour::Add(buffer, count, *in);
-        if (count < r.codeSize) break;
-      }
+    if (!next(code)) break;
+    if (code - clearCode < 2) {
+      if (code == endCode || target == targetEnd) break;
+      goto reset;
     }
-    {
-      const unsigned code = Flavour::Take(buffer, r.codeSize);
-      count -= r.codeSize;
-      if (code == endCode || target == targetEnd) goto done;
-      if (code == clearCode) {
-        r = Reset(s, initialCodeSize);
-        old = false;
-        continue;
-      }
-      // A code may name the entry about to be made, never one beyond; with no string before
-      // it, not even that one.
-      if (code > r.freeCode || (code == r.freeCode && !old)) throw Exception(Flavour::kInvalid);
-      const auto position = static_cast<std::size_t>(target - out);
-      const auto room = static_cast<std::size_t>(targetEnd - target);
-      std::size_t written;
-      if (code < clearCode) {
-        *target = static_cast<std::uint8_t>(code);
-        written = 1;
-      } else if (code < r.freeCode) {
-        const std::size_t n = length[code];
-        CopyString(target, out + offset[code], n, position - offset[code], room);
-        written = std::min(n, room);
-      } else {
-        // The string not yet in the table: the previous one followed by its own first byte.
-        CopyString(target, out + oldOffset, oldLength, oldLength, room);
-        if (room > oldLength) target[oldLength] = out[oldOffset];
-        written = std::min(oldLength + 1, room);
-      }
-      if (old && r.freeCode < TLZWState::kTableSize) {
-        offset[r.freeCode] = static_cast<std::uint32_t>(oldOffset);
-        length[r.freeCode] = static_cast<std::uint16_t>(oldLength + 1);
-        Flavour::Grow(r);
-      }
-      old = true;
-      oldOffset = position;
-      oldLength = written;
-      target += written;
+    if (code > freeCode) {
+      if (target == targetEnd) break;
+      throw Exception(Flavour::kInvalid);
     }
+    // The entry this code makes is the previous string and the first byte of this one, which
+    // is where the previous string ends: it can be made before this string is written. A code
+    // may name it at once: then its last byte is its own first.
+    const bool ownEntry = code == freeCode;
+    if (freeCode < TLZWState::kTableSize) {
+      string[freeCode] = oldString;
+      length[freeCode] = static_cast<std::uint16_t>(oldLength + 1);
+      if (freeCode == growAt) {
+        ++codeSize;
+        growAt = codeSize < 12 ? (1u << codeSize) - 1 - Flavour::kEarly : kNever;
+      }
+      ++freeCode;
+    }
+    const std::uint8_t* from = string[code];
+    const std::size_t n = length[code];
+    const auto room = static_cast<std::size_t>(targetEnd - target);
+    std::size_t written;
+    if (n + kCopyBlock <= room) [[likely]] {
+      // Whole blocks, the last running past the string into bytes the next strings overwrite.
+      // A block is read whole before it is written, and the bytes of the string lie before
+      // `target`, so no block reads a byte this copy has changed and still needs it.
+      std::uint8_t* to = target;
+      do {
+        std::uint8_t block[kCopyBlock];
+        std::memcpy(block, from, kCopyBlock);
+        std::memcpy(to, block, kCopyBlock);
+        from += kCopyBlock;
+        to += kCopyBlock;
+      } while (to < target + n);
+      written = n;
+    } else {
+      if (room == 0) break;
+      written = std::min(n, room);
+      std::memmove(target, from, written);
+    }
+    if (ownEntry && written == n) target[n - 1] = target[0];
+    oldString = target;
+    oldLength = written;
+    target += written;
   }
 done:
-  // What the data did not reach is zero, also where word copies ran past the last string.
+  // What the data did not reach is zero, also where block copies ran past the last string.
   std::memset(target, 0, static_cast<std::size_t>(targetEnd - target));
 }
 
@@ -177,16 +184,15 @@ done:
 
 void TTIFFLZW::Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
                       std::size_t unpackedSize) {
-  state_.clearCode = 256;
-  DecodeLzw<TiffFlavour>(state_, 9, source, packedSize, destination, unpackedSize);
+  DecodeLzw<TiffFlavour>(state_, 256, 9, source, packedSize, destination, unpackedSize);
 }
 
 void TGIFLZW::Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
                      std::size_t unpackedSize) {
   // The clear code and the end code must be table entries, and the widest code 12 bits.
   if (initialCodeSize_ > 11) throw Exception(GifFlavour::kInvalid);
-  state_.clearCode = 1u << initialCodeSize_;
-  DecodeLzw<GifFlavour>(state_, initialCodeSize_ + 1u, source, packedSize, destination, unpackedSize);
+  DecodeLzw<GifFlavour>(state_, 1u << initialCodeSize_, initialCodeSize_ + 1u, source, packedSize, destination,
+                        unpackedSize);
 }
 
 void TPackbitsRLE::Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
@@ -218,6 +224,42 @@ void TPackbitsRLE::Decode(const std::uint8_t*& source, std::uint8_t* destination
     }
   }
   std::memset(out, 0, static_cast<std::size_t>(outEnd - out));
+}
+
+TTIFFDeflate::TTIFFDeflate() : stream_(std::make_unique<z_stream_s>()) {
+  if (inflateInit(stream_.get()) != Z_OK) throw std::bad_alloc();
+  // Only the picture's bytes matter: a wrong checksum at the end of a stream that inflated
+  // whole does not make them wrong, and checking it costs a pass over every byte.
+  inflateValidate(stream_.get(), 0);
+}
+
+TTIFFDeflate::~TTIFFDeflate() { inflateEnd(stream_.get()); }
+
+void TTIFFDeflate::Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
+                          std::size_t unpackedSize) {
+  z_stream& z = *stream_;
+  inflateReset(&z);
+  z.next_in = const_cast<Bytef*>(source);
+  z.next_out = destination;
+  // zlib counts in 32 bits: larger blocks are handed over in parts.
+  constexpr std::size_t kPart = UINT_MAX;
+  std::size_t inLeft = packedSize, outLeft = unpackedSize;
+  for (;;) {
+    const auto inPart = static_cast<uInt>(std::min(inLeft, kPart));
+    const auto outPart = static_cast<uInt>(std::min(outLeft, kPart));
+    z.avail_in = inPart;
+    z.avail_out = outPart;
+    // All the output room at once: inflate then writes straight into it, without its window.
+    const int result = inflate(&z, inPart == inLeft && outPart == outLeft ? Z_FINISH : Z_NO_FLUSH);
+    inLeft -= inPart - z.avail_in;
+    outLeft -= outPart - z.avail_out;
+    if (result == Z_DATA_ERROR || result == Z_NEED_DICT || result == Z_MEM_ERROR || result == Z_STREAM_ERROR)
+      throw Exception("TIFF Deflate: invalid data.");
+    // The end of the stream, the end of the data or a full output.
+    if (result == Z_STREAM_END || inLeft == 0 || outLeft == 0) break;
+    if (result == Z_BUF_ERROR && z.avail_in != 0 && z.avail_out != 0) break;
+  }
+  std::memset(destination + (unpackedSize - outLeft), 0, outLeft);
 }
 
 std::size_t DecodeTargaRLE(std::span<const std::uint8_t> packed, std::span<std::uint8_t> row, unsigned pixelBits) {

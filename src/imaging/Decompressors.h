@@ -3,7 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+
+struct z_stream_s;
 
 // Decompressors of the picture readers. Each expands one whole block of compressed bytes held
 // in memory (a TIFF strip, the joined data of a GIF image) into a buffer the caller sized for
@@ -21,14 +24,13 @@ class TDecoder {
 };
 
 // The table one LZW decoding works with. Both LZW decoders keep one inside the object: a
-// decoding costs no allocation. Every string a code names has been written to the output
-// before, so an entry is where it was written and how long it is: a code is one copy.
+// decoding costs no allocation. Every string a code names is either a root byte or has been
+// written to the output before, so an entry is where its bytes are and how many: a code is one
+// copy, and roots are no different.
 struct TLZWState {
   static constexpr unsigned kTableSize = 4096;
-  static constexpr unsigned kNoCode = kTableSize;
 
-  unsigned clearCode = 0;
-  std::array<std::uint32_t, kTableSize> offset{};
+  std::array<const std::uint8_t*, kTableSize> string{};
   std::array<std::uint16_t, kTableSize> length{};
 };
 
@@ -67,6 +69,24 @@ class TPackbitsRLE : public TDecoder {
  public:
   void Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
               std::size_t unpackedSize) override;
+};
+
+// TIFF compression 8 and 32946 (Deflate): one zlib stream per strip or tile, inflated with
+// zlib. Raises Exception "TIFF Deflate: invalid data." on data zlib cannot inflate; data that
+// ends early is no error. The stream's checksum is not verified.
+class TTIFFDeflate : public TDecoder {
+ public:
+  TTIFFDeflate();
+  ~TTIFFDeflate() override;
+  TTIFFDeflate(const TTIFFDeflate&) = delete;
+  TTIFFDeflate& operator=(const TTIFFDeflate&) = delete;
+
+  void Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
+              std::size_t unpackedSize) override;
+
+ private:
+  // One inflate state serves every block of a picture: resetting it costs less than making it.
+  std::unique_ptr<z_stream_s> stream_;
 };
 
 // Expands run-length Targa pixels into one row: packets of a header byte (top bit set: one

@@ -2,8 +2,8 @@
 //
 // The stages follow the file: the header gives the byte order and the first directory, the
 // directory's fields describe the image, the description picks one pixel layout with one row
-// converter and at most one differencing routine, and the strips are then expanded row by row
-// straight into the raster, one row counter running across all strips.
+// converter and at most one differencing routine, and the strips or tiles are then expanded
+// one by one and their rows converted straight into the raster.
 
 #include "imaging/TIFFGraphic.h"
 
@@ -42,7 +42,9 @@ enum Tag : std::uint16_t {
   kPredictor = 317,
   kColorMap = 320,
   kTileWidth = 322,
+  kTileLength = 323,
   kTileOffsets = 324,
+  kTileByteCounts = 325,
   kExtraSamples = 338,
   kSampleFormat = 339,
 };
@@ -51,7 +53,8 @@ enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4, kSShort = 8, 
 
 enum SampleFormat : std::uint32_t { kSignedInteger = 2, kFloatingPoint = 3 };
 
-enum Compression : std::uint32_t { kNone = 1, kLzw = 5, kPackBits = 32773 };
+// Deflate has two numbers: 8, registered later, and 32946, which older writers used.
+enum Compression : std::uint32_t { kNone = 1, kLzw = 5, kDeflate = 8, kPackBits = 32773, kOldDeflate = 32946 };
 
 enum Photometric : std::uint32_t {
   kWhiteIsZero = 0,
@@ -64,10 +67,11 @@ enum Photometric : std::uint32_t {
 };
 
 constexpr std::uint32_t kHorizontalDifferencing = 2;
+constexpr std::uint32_t kFloatingPointDifferencing = 3;
 constexpr std::uint32_t kSeparatePlanes = 2;
 constexpr std::uint32_t kLowBitFirst = 2;
 
-// Uncompressed strips are read this many bytes at a time (in whole rows): few reads, and a
+// Uncompressed blocks are read this many bytes at a time (in whole rows): few reads, and a
 // buffer that stays in the processor's cache while its rows are converted.
 constexpr std::size_t kReadChunkBytes = 256 * 1024;
 
@@ -258,7 +262,8 @@ Image ReadImage(const Directory& directory) {
   image.height = directory.Value(kImageLength, 0);
   if (image.width == 0 || image.height == 0) throw Exception(kInvalidFile);
   image.compression = directory.Value(kCompression, kNone);
-  if (image.compression != kNone && image.compression != kLzw && image.compression != kPackBits)
+  if (image.compression != kNone && image.compression != kLzw && image.compression != kPackBits &&
+      image.compression != kDeflate && image.compression != kOldDeflate)
     throw Exception(kUnknownCompression);
   image.photometric = directory.Value(kPhotometric, kWhiteIsZero);
   image.samplesPerPixel = directory.Value(kSamplesPerPixel, 1);
@@ -267,7 +272,6 @@ Image ReadImage(const Directory& directory) {
   image.extraSamples = directory.Count(kExtraSamples);
   image.predictor = directory.Value(kPredictor, 1);
 
-  if (directory.Find(kTileWidth) || directory.Find(kTileOffsets)) NotSupported("tiled images are");
   if (directory.Value(kPlanarConfiguration, 1) == kSeparatePlanes && image.samplesPerPixel > 1)
     NotSupported("images with separate sample planes (PlanarConfiguration 2) are");
   // Bytes whose bits run from the least significant one would turn into noise.
@@ -379,6 +383,8 @@ Format ChooseFormat(const Image& image, const Directory& directory) {
       NotSupported("photometric interpretation " + std::to_string(image.photometric) + " is");
   }
 
+  // Differencing of floating-point bytes undone as integers would turn into noise.
+  if (image.predictor == kFloatingPointDifferencing) NotSupported("floating-point differencing (Predictor 3) is");
   if (image.predictor == kHorizontalDifferencing) {
     // The samples per pixel are 1, 3 or 4 here.
     if (bits == 8) {
@@ -399,93 +405,204 @@ Format ChooseFormat(const Image& image, const Directory& directory) {
 // The most bytes `packed` compressed bytes can expand to. LZW codes are at least 9 bits; after
 // a clear code the first string is one byte and each further one at most one byte longer than
 // the longest before it, and never longer than the 4096-entry table. A PackBits pair of
-// bytes gives at most 128.
+// bytes gives at most 128. Deflate gives at most 258 bytes for every two bits of a match.
 std::uint64_t MostUnpackedBytes(std::uint32_t compression, std::uint64_t packed) {
   if (compression == kPackBits) return 64 * packed;
+  if (compression == kDeflate || compression == kOldDeflate) return 1032 * packed + 258;
   const std::uint64_t codes = packed * 8 / 9;
   return std::min(codes * (codes + 1) / 2, codes * 4096);
 }
 
-// Expands the strips into `bitmap`, whose rows are zero. A strip's rows are rows per strip
-// (entry s of the field, or its last entry), between 1 and the rows left; a file of one strip
-// holds the whole picture whatever the field says. Rows the data does not reach stay zero.
-void ReadStrips(const Directory& directory, const Image& image, const Format& format, TBitmap& bitmap) {
-  TPictureStream& stream = directory.Stream();
-  const std::uint32_t height = image.height;
-  const std::vector<std::uint32_t> offsets = directory.Values(kStripOffsets, height);
-  if (offsets.empty()) throw Exception(kInvalidFile);
-  const bool packed = image.compression != kNone;
-  // Each strip holds one row at least, so no more strips than rows are ever read. Byte counts
-  // matter for compressed strips only; where there are fewer of them than offsets, the strips
-  // without one are not read.
-  std::vector<std::uint32_t> byteCounts;
-  if (packed) {
-    byteCounts = directory.Values(kStripByteCounts, height);
-    if (byteCounts.empty()) throw Exception(kInvalidFile);
+std::unique_ptr<TDecoder> MakeDecoder(std::uint32_t compression) {
+  switch (compression) {
+    case kLzw: return std::make_unique<TTIFFLZW>();
+    case kPackBits: return std::make_unique<TPackbitsRLE>();
+    case kDeflate: case kOldDeflate: return std::make_unique<TTIFFDeflate>();
+    default: return nullptr;
   }
-  const std::size_t strips = packed ? std::min(offsets.size(), byteCounts.size()) : offsets.size();
-  std::vector<std::uint32_t> rowsPerStrip = directory.Values(kRowsPerStrip, height);
-  if (rowsPerStrip.empty() || offsets.size() == 1) rowsPerStrip = {height};
+}
 
-  std::unique_ptr<TDecoder> decoder;
-  if (image.compression == kLzw) decoder = std::make_unique<TTIFFLZW>();
-  else if (image.compression == kPackBits) decoder = std::make_unique<TPackbitsRLE>();
+// Where the samples lie: in strips of whole rows, one after the other from the top, or in
+// tiles of a fixed size, row by row from the top left, those at the right and bottom edges
+// running past the picture. Every block's data starts a new row of samples.
+struct Blocks {
+  bool tiled = false;
+  std::uint32_t width = 0;   // pixels in one row of a block's data
+  std::uint32_t length = 0;  // rows in a tile
+  std::uint32_t across = 1;  // tiles in a row of tiles
+  std::vector<std::uint32_t> offsets;
+  std::vector<std::uint32_t> byteCounts;  // compressed blocks only
+  std::vector<std::uint32_t> rowsPerStrip;
+  std::size_t count = 0;  // blocks that are read
+};
 
-  // The format allows at most 4 samples of 16 bits: no overflow.
-  const std::size_t rowBytes = (std::size_t{image.width} * image.bitsPerSample * image.samplesPerPixel + 7) / 8;
-  const std::size_t samplesPerRow = std::size_t{image.width} * image.samplesPerPixel;
-  const std::size_t differencingCount = image.width - 1;
-  // Uncompressed rows are read in chunks of whole rows; compressed strips are expanded whole
-  // into a buffer sized for the largest one. Neither is allocated more than once.
-  const std::size_t chunkRows = std::clamp<std::size_t>(kReadChunkBytes / rowBytes, 1, height);
-  std::unique_ptr<std::uint8_t[]> buffer;
-  std::size_t capacity = 0;
-  const auto reserve = [&](std::size_t size) {
-    if (size > capacity) {
-      buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-      capacity = size;
-    }
-    return buffer.get();
-  };
+// Byte counts matter for compressed blocks only; where there are fewer of them than offsets,
+// the blocks without one are not read.
+void ReadBlockTables(const Directory& directory, const Image& image, std::uint16_t offsetsTag,
+                     std::uint16_t byteCountsTag, std::uint64_t most, Blocks& blocks) {
+  blocks.offsets = directory.Values(offsetsTag, most);
+  if (blocks.offsets.empty()) throw Exception(kInvalidFile);
+  blocks.count = blocks.offsets.size();
+  if (image.compression != kNone) {
+    blocks.byteCounts = directory.Values(byteCountsTag, most);
+    if (blocks.byteCounts.empty()) throw Exception(kInvalidFile);
+    blocks.count = std::min(blocks.count, blocks.byteCounts.size());
+  }
+}
 
-  const auto putRow = [&](std::uint8_t* samples, std::uint32_t row) {
-    if (format.undoDifferencing) format.undoDifferencing(samples, differencingCount);
-    std::uint8_t* target = bitmap.ScanLine(static_cast<int>(row)).data();
-    if (format.convert) format.convert(samples, target, image.bitsPerSample, samplesPerRow);
-    else std::memcpy(target, samples, rowBytes);
-  };
+Blocks ReadBlocks(const Directory& directory, const Image& image) {
+  Blocks blocks;
+  blocks.tiled = directory.Find(kTileWidth) || directory.Find(kTileOffsets);
+  if (!blocks.tiled) {
+    // Each strip holds one row at least, so no more strips than rows are ever read. A file of
+    // one strip holds the whole picture whatever RowsPerStrip says.
+    blocks.width = image.width;
+    ReadBlockTables(directory, image, kStripOffsets, kStripByteCounts, image.height, blocks);
+    blocks.rowsPerStrip = directory.Values(kRowsPerStrip, image.height);
+    if (blocks.rowsPerStrip.empty() || blocks.offsets.size() == 1) blocks.rowsPerStrip = {image.height};
+    return blocks;
+  }
+  blocks.width = directory.Value(kTileWidth, 0);
+  blocks.length = directory.Value(kTileLength, 0);
+  if (blocks.width == 0 || blocks.length == 0) throw Exception(kInvalidFile);
+  // Rows of 1- and 4-bit samples start on a whole byte, in the raster as in each tile.
+  const std::uint64_t bitsPerPixel = std::uint64_t{image.bitsPerSample} * image.samplesPerPixel;
+  if (bitsPerPixel < 8 && blocks.width * bitsPerPixel % 8 != 0)
+    NotSupported("tiles " + std::to_string(blocks.width) + " pixels wide in " + Depth(image.bitsPerSample) +
+                 "images are");
+  blocks.across = (image.width - 1) / blocks.width + 1;
+  const std::uint64_t tiles = std::uint64_t{blocks.across} * ((image.height - 1) / blocks.length + 1);
+  // A file of tiny tiles needs tables as large as the picture.
+  CheckDecoderMemory(tiles * 2 * sizeof(std::uint32_t), image.width, image.height);
+  ReadBlockTables(directory, image, kTileOffsets, kTileByteCounts, tiles, blocks);
+  return blocks;
+}
 
-  std::uint32_t row = 0;
-  for (std::size_t s = 0; s < strips && row < height; ++s) {
-    const std::uint32_t declared = rowsPerStrip[std::min(s, rowsPerStrip.size() - 1)];
-    const std::uint32_t rows = std::clamp<std::uint32_t>(declared, 1, height - row);
-    stream.Seek(directory.Base() + offsets[s]);
-    if (!packed) {
-      std::uint8_t* chunk = reserve(chunkRows * rowBytes);
+// Expands blocks of samples into `bitmap`, whose rows are zero, and keeps the buffers all
+// blocks share: one for rows of uncompressed data or a whole expanded block, sized for the
+// largest block and allocated at most once for it.
+class BlockReader {
+ public:
+  BlockReader(const Directory& directory, const Image& image, const Format& format, const Blocks& blocks,
+              TBitmap& bitmap)
+      : stream_(directory.Stream()),
+        base_(directory.Base()),
+        image_(image),
+        format_(format),
+        bitmap_(bitmap),
+        decoder_(MakeDecoder(image.compression)),
+        blockWidth_(blocks.width),
+        bitsPerPixel_(image.bitsPerSample * image.samplesPerPixel),
+        // The format allows at most 4 samples of 16 bits: no overflow.
+        rowBytes_((std::uint64_t{blocks.width} * bitsPerPixel_ + 7) / 8),
+        targetBits_(static_cast<unsigned>(BitsPerPixel(format.layout))) {}
+
+  // One block whose top left pixel is (x, y) in the picture and of which `rows` rows lie in
+  // it. Only the part of each row that lies in the picture is read and converted, so an edge
+  // tile of absurd size costs no more than its part of the picture. Rows the data does not
+  // reach stay zero.
+  void Read(std::uint32_t offset, std::uint32_t byteCount, std::uint32_t x, std::uint32_t y, std::uint32_t rows) {
+    const std::uint32_t visible = std::min(blockWidth_, image_.width - x);
+    const std::size_t visibleBytes = (std::size_t{visible} * bitsPerPixel_ + 7) / 8;
+    const std::uint64_t start = base_ + offset;
+    stream_.Seek(start);
+    if (!decoder_) {
+      if (visibleBytes < rowBytes_ && rowBytes_ > kReadChunkBytes) {
+        // A tile past the right edge whose rows are wider than the chunks: the part of each row
+        // in the picture, one at a time.
+        std::uint8_t* row = Reserve(visibleBytes);
+        for (std::uint32_t r = 0; r < rows; ++r) {
+          stream_.Seek(start + r * rowBytes_);
+          const std::size_t got = stream_.Read({row, visibleBytes});
+          if (got == 0) break;
+          std::memset(row + got, 0, visibleBytes - got);
+          PutRow(row, x, y + r, visible);
+        }
+        return;
+      }
+      const std::uint64_t chunkRows = std::clamp<std::uint64_t>(kReadChunkBytes / rowBytes_, 1, rows);
+      std::uint8_t* chunk = Reserve(chunkRows * rowBytes_);
       for (std::uint32_t r = 0; r < rows;) {
-        const std::size_t wanted = std::min<std::size_t>(chunkRows, rows - r) * rowBytes;
-        const std::size_t got = stream.Read({chunk, wanted});
+        const std::size_t wanted = std::min<std::uint64_t>(chunkRows, rows - r) * rowBytes_;
+        const std::size_t got = stream_.Read({chunk, wanted});
         // A row the data reaches only in part is completed with zeros.
-        const std::size_t reached = (got + rowBytes - 1) / rowBytes;
-        std::memset(chunk + got, 0, reached * rowBytes - got);
-        for (std::size_t k = 0; k < reached; ++k, ++r) putRow(chunk + k * rowBytes, row + r);
+        const std::size_t reached = (got + rowBytes_ - 1) / rowBytes_;
+        std::memset(chunk + got, 0, reached * rowBytes_ - got);
+        for (std::size_t k = 0; k < reached; ++k, ++r) PutRow(chunk + k * rowBytes_, x, y + r, visible);
         if (got < wanted) break;
       }
-    } else {
-      const std::span<const std::uint8_t> data = stream.ReadView(byteCounts[s]);
-      // Rows beyond what the data could possibly expand to are not decoded: a small file that
-      // claims huge strips costs neither the memory nor the time.
-      const std::uint64_t reachable = (MostUnpackedBytes(image.compression, data.size()) + rowBytes - 1) / rowBytes;
-      const auto decodedRows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows, reachable));
-      const std::size_t size = std::size_t{decodedRows} * rowBytes;
-      if (size > 0) {
-        std::uint8_t* strip = reserve(size);
-        // What the data does not reach, the decompressor makes zero.
-        const std::uint8_t* source = data.data();
-        decoder->Decode(source, strip, data.size(), size);
-        for (std::uint32_t r = 0; r < decodedRows; ++r) putRow(strip + std::size_t{r} * rowBytes, row + r);
-      }
+      return;
     }
+    const std::span<const std::uint8_t> data = stream_.ReadView(byteCount);
+    // Rows beyond what the data could possibly expand to are not decoded: a small file that
+    // claims huge blocks costs neither the memory nor the time. The last row decoded ends where
+    // its part in the picture ends.
+    const std::uint64_t reachable = (MostUnpackedBytes(image_.compression, data.size()) + rowBytes_ - 1) / rowBytes_;
+    const std::uint64_t decodedRows = std::min<std::uint64_t>(rows, reachable);
+    if (decodedRows == 0) return;
+    const std::uint64_t size = (decodedRows - 1) * rowBytes_ + visibleBytes;
+    std::uint8_t* block = Reserve(size);
+    // What the data does not reach, the decompressor makes zero.
+    const std::uint8_t* source = data.data();
+    decoder_->Decode(source, block, data.size(), static_cast<std::size_t>(size));
+    for (std::uint32_t r = 0; r < decodedRows; ++r) PutRow(block + r * rowBytes_, x, y + r, visible);
+  }
+
+ private:
+  std::uint8_t* Reserve(std::uint64_t size) {
+    if (size > capacity_) {
+      CheckDecoderMemory(size, image_.width, image_.height);
+      buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+      capacity_ = size;
+    }
+    return buffer_.get();
+  }
+
+  // Undoes differencing on the row's first `visible` pixels, the only ones in the picture, and
+  // converts them into it from pixel (x, y).
+  void PutRow(std::uint8_t* samples, std::uint32_t x, std::uint32_t y, std::uint32_t visible) {
+    if (format_.undoDifferencing) format_.undoDifferencing(samples, visible - 1);
+    std::uint8_t* target = bitmap_.ScanLine(static_cast<int>(y)).data() + std::size_t{x} * targetBits_ / 8;
+    if (format_.convert)
+      format_.convert(samples, target, image_.bitsPerSample, std::size_t{visible} * image_.samplesPerPixel);
+    else
+      std::memcpy(target, samples, (std::size_t{visible} * bitsPerPixel_ + 7) / 8);
+  }
+
+  TPictureStream& stream_;
+  const std::uint64_t base_;
+  const Image& image_;
+  const Format& format_;
+  TBitmap& bitmap_;
+  const std::unique_ptr<TDecoder> decoder_;
+  const std::uint32_t blockWidth_;
+  const std::uint32_t bitsPerPixel_;
+  const std::uint64_t rowBytes_;
+  const unsigned targetBits_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::uint64_t capacity_ = 0;
+};
+
+// Strips hold rows per strip rows (entry s of the field, or its last entry), between 1 and the
+// rows left, one row counter running across all strips. Tiles are cut to the picture.
+void ReadBlocks(const Directory& directory, const Image& image, const Format& format, TBitmap& bitmap) {
+  const Blocks blocks = ReadBlocks(directory, image);
+  BlockReader reader(directory, image, format, blocks, bitmap);
+  const auto byteCount = [&](std::size_t b) { return blocks.byteCounts.empty() ? 0 : blocks.byteCounts[b]; };
+  if (blocks.tiled) {
+    for (std::size_t t = 0; t < blocks.count; ++t) {
+      const std::uint64_t x = t % blocks.across * std::uint64_t{blocks.width};
+      const std::uint64_t y = t / blocks.across * std::uint64_t{blocks.length};
+      const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(blocks.length, image.height - y));
+      reader.Read(blocks.offsets[t], byteCount(t), static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), rows);
+    }
+    return;
+  }
+  std::uint32_t row = 0;
+  for (std::size_t s = 0; s < blocks.count && row < image.height; ++s) {
+    const std::uint32_t declared = blocks.rowsPerStrip[std::min(s, blocks.rowsPerStrip.size() - 1)];
+    const std::uint32_t rows = std::clamp<std::uint32_t>(declared, 1, image.height - row);
+    reader.Read(blocks.offsets[s], byteCount(s), 0, row, rows);
     row += rows;
   }
 }
@@ -507,6 +624,6 @@ void TTIFFGraphic::ReadPictureStream(TPictureStream& stream) {
   result.SetPixelLayout(format.layout);
   result.SetPalette(format.palette);
   result.SetSize(static_cast<int>(image.width), static_cast<int>(image.height));
-  ReadStrips(directory, image, format, result);
+  ReadBlocks(directory, image, format, result);
   SwapRaster(result);
 }

@@ -123,12 +123,22 @@ LzwCase FullTable() {
   return c;
 }
 
+// A run of one byte: each code after the first names the entry it makes itself, one byte longer
+// each time: 1 + 2 + ... + 24 bytes.
+LzwCase RunOfOneByte() {
+  LzwCase c{"TiffRunOfOneByte", 0, {{65, 9}}, 300, ByteVector(300, 65)};
+  for (unsigned code = 258; code <= 280; ++code) c.codes.push_back({code, 9});
+  c.codes.push_back({257, 9});
+  return c;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     EdgeCases, LzwStreams,
     ::testing::Values(
         // The state at the start equals the state after a clear code.
         LzwCase{"TiffStripWithoutLeadingClear", 0, {{65, 9}, {66, 9}, {258, 9}, {257, 9}}, 4, {65, 66, 65, 66}},
         LzwCase{"TiffCodeEqualToNextFree", 0, {{256, 9}, {65, 9}, {258, 9}, {257, 9}}, 3, {65, 65, 65}},
+        RunOfOneByte(),
         // No end code: the packed bytes end, the rest of the output stays as it was.
         LzwCase{"TiffMissingEndCode", 0, {{65, 9}, {66, 9}}, 4, {65, 66, 0, 0}},
         // The output is full in the middle of a string: the rest of the string is dropped.

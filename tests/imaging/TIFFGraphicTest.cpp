@@ -20,7 +20,7 @@ enum : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
 enum : std::uint16_t {
   kWidth = 256, kHeight = 257, kBits = 258, kCompression = 259, kPhotometric = 262, kFillOrder = 266,
   kOffsets = 273, kSamples = 277, kRowsPerStrip = 278, kByteCounts = 279, kPlanar = 284, kPredictor = 317,
-  kColorMap = 320, kTileWidth = 322, kExtraSamples = 338, kSampleFormat = 339,
+  kColorMap = 320, kTileWidth = 322, kTileLength = 323, kTileOffsets = 324, kExtraSamples = 338, kSampleFormat = 339,
 };
 
 // A field's values, or with `raw` a count and value field taken as they stand. A value from
@@ -155,7 +155,15 @@ INSTANTIATE_TEST_SUITE_P(
                     kReadError},
         FailureCase{"BeyondTheSizeLimit", Grey8(70000, 1), kTwo, "Image trop grande"},
         // Variants that would show as a wrong picture are refused with what they are.
-        FailureCase{"Tiled", Grey8(2, 1, {{kTileWidth, {kShort, {16}}}}), kTwo, "TIFF: tiled images are not supported"},
+        FailureCase{"TileWidthZero", Grey8(2, 1, {{kTileWidth, {kShort, {0}}}, {kTileLength, {kShort, {16}}}}), kTwo,
+                    kInvalid},
+        FailureCase{"TilesWithoutTileOffsets", Grey8(2, 1, {{kTileWidth, {kShort, {16}}}, {kTileLength, {kShort, {16}}}}),
+                    kTwo, kInvalid},
+        // Data that could expand to more than the decoder's memory limit, for a strip that wants even more.
+        FailureCase{"StripBeyondTheDecoderMemory", Picture(65535, 4096, 2, {16, 16, 16, 16}, {{kCompression, kLzw},
+                    {kByteCounts, {kLong, {400000}}}}), Bytes(400000), "Image trop grande"},
+        FailureCase{"CorruptDeflateStrip", Grey8(2, 1, {{kCompression, {kShort, {8}}}}), {0x78, 0x9C, 0xFF},
+                    "TIFF Deflate: invalid data."},
         FailureCase{"SeparatePlanes", Picture(1, 1, 2, {8, 8, 8}, {{kPlanar, {kShort, {2}}}}), kTwo,
                     "TIFF: images with separate sample planes (PlanarConfiguration 2) are not supported"},
         FailureCase{"ReversedBitOrder", Grey8(2, 1, {{kFillOrder, {kShort, {2}}}}), kTwo,
@@ -177,6 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "TIFF: signed integer samples are not supported"},
         FailureCase{"HalfFloatSamples", Picture(1, 1, 2, {16, 16, 16}, {{kSampleFormat, {kShort, {1, 1, 3}}}}), kTwo,
                     "TIFF: floating-point samples are not supported"},
+        FailureCase{"FloatingPointDifferencing", Grey8(2, 1, {{kCompression, kLzw}, {kPredictor, {kShort, {3}}}}), kTwo,
+                    "TIFF: floating-point differencing (Predictor 3) is not supported"},
+        FailureCase{"OneBitTilesNotOnWholeBytes",
+                    Picture(24, 1, 1, {1}, {{kTileWidth, {kShort, {12}}}, {kTileLength, {kShort, {1}}},
+                                            {kTileOffsets, {kLong, {kData}}}}),
+                    kTwo, "TIFF: tiles 12 pixels wide in 1-bit images are not supported"},
         FailureCase{"DifferencingOf4BitSamples", Picture(2, 1, 1, {4}, {{kPredictor, {kShort, {2}}}}), kTwo,
                     "TIFF: horizontal differencing of 4-bit samples is not supported"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -243,6 +257,19 @@ INSTANTIATE_TEST_SUITE_P(
                   kFullThenCut, {{1, 2, 3, 4}, {5, 6, 0, 0}}},
         SoundCase{"UncompressedDataCutShort", Picture(2, 2, 2, {8, 8, 8}), {1, 2, 3, 4},
                   {{3, 2, 1, 0, 0, 4}, {0, 0, 0, 0, 0, 0}}},
+        // The data ends inside a stored block: what it holds is read.
+        SoundCase{"TruncatedDeflateStrip", Grey8(4, 1, {{kCompression, {kShort, {8}}}}),
+                  {0x78, 0x01, 0x01, 0x04, 0x00, 0xFB, 0xFF, 1, 2}, {{1, 2, 0, 0}}},
+        // Tiles of 2 x 1 pixels, the last one missing; the right ones run one pixel past the picture.
+        SoundCase{"FewerTileOffsetsThanTiles",
+                  Grey8(3, 2, {{kTileWidth, {kShort, {2}}}, {kTileLength, {kShort, {1}}},
+                               {kTileOffsets, {kLong, {kData, kData + 2, kData + 4}}}}),
+                  {1, 2, 3, 9, 4, 5}, {{1, 2, 3}, {4, 5, 0}}},
+        // Only the part of a tile inside the picture is read: no buffer for four billion pixels.
+        SoundCase{"TileRowOfFourBillionPixels",
+                  Grey8(2, 1, {{kTileWidth, Raw(kLong, 1, ~0u)}, {kTileLength, {kShort, {1}}},
+                               {kTileOffsets, {kLong, {kData}}}}),
+                  {7, 8}, {{7, 8}}},
         // Differencing on 16-bit RGB adds whole samples, carrying into the high byte.
         SoundCase{"DifferencingOf16BitSamples", Picture(2, 1, 2, {16, 16, 16}, {{kPredictor, {kShort, {2}}}}),
                   {0xFF, 0, 0, 0, 0, 0, 0x01, 0, 0, 1, 0, 2}, {{0, 0, 0, 2, 1, 1}}}),

@@ -63,3 +63,30 @@ tiffset -s 278 5 rgb8-one-strip-rows5.tif
 
 # Two pages: only the first (the palette picture) is read.
 tiffcp palette8-lzw.tif rgb8.tif multipage.tif
+
+# Deflate (8, and 32946 of older writers) in strips, with and without differencing.
+tiffcp -c zip rgb8.tif rgb8-zip.tif
+tiffcp -B -c zip:2 -r 4 rgb8.tif rgb8-zip-predictor-strips-be.tif
+tiffcp -c zip:2 gray16.tif gray16-zip-predictor.tif
+tiffcp -B -c zip "$scratch/palette4.tif" palette4-zip-be.tif
+tiffcp -c zip cmyk8.tif "$scratch/cmyk8-zip.tif"
+cp "$scratch/cmyk8-zip.tif" cmyk8-old-deflate.tif
+tiffset -s 259 32946 cmyk8-old-deflate.tif
+
+# Tiles of 16 x 16 pixels: the last column and row of tiles run past the 41 x 27 picture.
+tiles=(-t -w 16 -l 16)
+tiffcp "${tiles[@]}" rgb8.tif rgb8-tiled.tif
+tiffcp "${tiles[@]}" -B -c lzw rgb8.tif rgb8-tiled-lzw-be.tif
+tiffcp "${tiles[@]}" -c lzw:2 rgb8.tif rgb8-tiled-lzw-predictor.tif
+tiffcp "${tiles[@]}" -B -c packbits rgb8.tif rgb8-tiled-packbits-be.tif
+tiffcp "${tiles[@]}" -c zip rgb8.tif rgb8-tiled-zip.tif
+tiffcp "${tiles[@]}" -B -c zip:2 rgb8.tif rgb8-tiled-zip-predictor-be.tif
+tiffcp "${tiles[@]}" -c zip:2 "$scratch/rgba16.tif" rgba16-tiled-zip-predictor.tif
+tiffcp "${tiles[@]}" -B -c lzw:2 gray16.tif gray16-tiled-lzw-predictor-be.tif
+tiffcp "${tiles[@]}" -c packbits gray1-minisblack.tif gray1-tiled-packbits.tif
+tiffcp "${tiles[@]}" -B gray4-minisblack.tif gray4-tiled-be.tif
+tiffcp "${tiles[@]}" -c lzw "$scratch/palette8.tif" palette8-tiled-lzw.tif
+tiffcp "${tiles[@]}" -B -c zip lab8.tif lab8-tiled-zip-be.tif
+tiffcp "${tiles[@]}" -c packbits cmyk8.tif cmyk8-tiled-packbits.tif
+# One tile larger than the picture both ways, Deflate with differencing, written by ImageMagick.
+convert "${rose[@]}" -depth 8 -compress zip -define tiff:tile-geometry=48x32 rgb8-one-tile-zip.tif
