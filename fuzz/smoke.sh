@@ -33,7 +33,9 @@ run() {
   artifacts=$build/artifacts/$harness/
   mkdir -p "$artifacts"
   echo "== $harness: ${seconds}s over ${#seeds[@]} seed folders"
-  if ! nice "$build/$harness" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
+  # A picture near the size limit costs a second or two under the sanitizers, several times
+  # that on a busy machine: only an input slower than 30 s counts as a hang here.
+  if ! nice "$build/$harness" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 \
       -print_final_stats=1 -artifact_prefix="$artifacts" "${dict[@]}" "$work" "${seeds[@]}" \
       2>"$build/$harness.log"; then
     tail -n 60 "$build/$harness.log"
