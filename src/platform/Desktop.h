@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "imaging/Color.h"
+
 namespace platform {
 
 // How the desktop fits the picture to the screen: "Center" and "Reduce" show it centred at its
@@ -17,6 +19,10 @@ class Desktop {
   // atomically). Never throws; failures are written to stderr (one clear line) and reported
   // by the return value for tests, not to the user.
   virtual bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) = 0;
+
+  // The colour the desktop shows around a centred picture, which the preview uses for its
+  // bands. The Linux program sets every desktop's background to black itself.
+  virtual Color backgroundColour() const { return Color{0, 0, 0}; }
 };
 
 }  // namespace platform

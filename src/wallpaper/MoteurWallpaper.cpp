@@ -262,7 +262,8 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     if (mode == ModeAjustement::Stretch) {
       graphique.DrawStretched(apercu, Rect{0, 0, kLargeurApercu, kHauteurApercu});
     } else {
-      apercu.FillRect(Rect{0, 0, kLargeurApercu, kHauteurApercu}, Color{0, 0, 0});
+      apercu.FillRect(Rect{0, 0, kLargeurApercu, kHauteurApercu},
+                      services_.bureau.backgroundColour());
       graphique.DrawStretched(apercu, RectangleCentre(graphique.Width(), graphique.Height(),
                                                       ecran.width, ecran.height, kLargeurApercu,
                                                       kHauteurApercu));

@@ -194,7 +194,9 @@ class RecordingDesktop : public platform::Desktop {
     appels.push_back(path + (style == platform::WallpaperStyle::Stretch ? "|stretch" : "|centre"));
     return true;
   }
+  Color backgroundColour() const override { return fond; }
   std::vector<std::string> appels;
+  Color fond{0, 0, 0};
 };
 
 // Text drawn as a solid block of the text's colour over the centre of its rectangle, so tests

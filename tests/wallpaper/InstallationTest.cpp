@@ -138,6 +138,7 @@ class Installation : public ::testing::Test, public testsupport::Entourage {
 
 TEST_F(Installation, InstallingWritesTheBitmapTheSettingsAndTheDesktopValues) {
   const std::string petite = image("small.bmp", 100, 300);
+  bureau.fond = Color{58, 110, 165};
   moteur.InstallerWallpaper(0, true);
   ASSERT_TRUE(fs::exists(etat.FichierWallpaper));
   TPicture relue(formats);
@@ -158,8 +159,8 @@ TEST_F(Installation, InstallingWritesTheBitmapTheSettingsAndTheDesktopValues) {
   ASSERT_EQ(vue.apercus, 1);
   EXPECT_EQ(vue.apercu.Pixel(60, 46), (Color{200, 100, 50}));
   EXPECT_EQ(vue.apercu.Pixel(89, 0), (Color{200, 100, 50}));
-  EXPECT_EQ(vue.apercu.Pixel(59, 46), (Color{0, 0, 0}));
-  EXPECT_EQ(vue.apercu.Pixel(90, 46), (Color{0, 0, 0}));
+  EXPECT_EQ(vue.apercu.Pixel(59, 46), (Color{58, 110, 165}));
+  EXPECT_EQ(vue.apercu.Pixel(90, 46), (Color{58, 110, 165}));
 }
 
 TEST_F(Installation, AStretchedPictureIsWrittenAtItsSizeWithStyleTwo) {

@@ -11,4 +11,9 @@ bool Win32Desktop::applyWallpaper(const std::string& bmpPath, WallpaperStyle) {
                                kProfilUtilisateur) != 0;
 }
 
+Color Win32Desktop::backgroundColour() const {
+  const COLORREF couleur = GetSysColor(COLOR_DESKTOP);
+  return Color{GetRValue(couleur), GetGValue(couleur), GetBValue(couleur)};
+}
+
 }  // namespace platform::win32

@@ -10,6 +10,8 @@ namespace platform::win32 {
 class Win32Desktop : public Desktop {
  public:
   bool applyWallpaper(const std::string& bmpPath, WallpaperStyle style) override;
+  // The system's desktop colour (COLOR_DESKTOP), which the user sets in Control Panel\Colors.
+  Color backgroundColour() const override;
 };
 
 }  // namespace platform::win32

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/DispositionAide.h"
 #include "app/Langue.h"
 #include "app/TForm1.h"
 #include "ui/win32/Ressources.h"
@@ -33,19 +34,6 @@ int Identifiant(Controle c) {
   return c == Controle::BtnFermer ? IDCANCEL : kBaseIdentifiants + static_cast<int>(c);
 }
 
-// Commands of the menus.
-enum : UINT {
-  kCmdEnTete = 1000,
-  kCmdImage0 = 1010,  // to 1019
-  kCmdHasard = 1020,
-  kCmdOuvrirImage,
-  kCmdPrecedent,
-  kCmdOuvrir,
-  kCmdQuitter,
-  kCmdCopierChemin = 1100,
-  kCmdOuvrirFichier,
-  kCmdOuvrirDossier,
-};
 
 
 Color VersCouleur(COLORREF c) {
@@ -548,6 +536,10 @@ void FenetrePrincipale::commande(int id, int notification, HWND source) {
                  (notification == CBN_SELENDOK && index != selectionAvantOuverture_)) {
         selectionAvantOuverture_ = index;
         if (index >= 0) executer([&](TForm1& f) { f.ComboWallpaperChange(index); });
+      } else if (notification == CBN_SELENDCANCEL && index != selectionAvantOuverture_) {
+        // Escape or a click outside: the field shows the installed picture again, not the
+        // one last hovered.
+        SendMessageA(source, CB_SETCURSEL, static_cast<WPARAM>(selectionAvantOuverture_), 0);
       }
       break;
     }
@@ -594,10 +586,13 @@ void FenetrePrincipale::mesurerElement(MEASUREITEMSTRUCT& mesure) {
     }
     case kCmdHasard:
     case kCmdOuvrirImage:
-    case kCmdPrecedent:
-      mesure.itemWidth = 32;
+    case kCmdPrecedent: {
+      // 32 pixels, as the pictures' entries make the menu wider anyway; but never narrower
+      // than the icon and the text drawn beside it, which an empty folder would cut.
+      mesure.itemWidth = static_cast<UINT>(std::max(32, largeurEntreeIcone(mesure.itemID)));
       mesure.itemHeight = 28;
       break;
+    }
     default:
       mesure.itemWidth = kLargeurElement;
       mesure.itemHeight = kHauteurElement;
@@ -766,7 +761,52 @@ void FenetrePrincipale::setTexte(Controle c, const std::string& texte) {
     }
     default:
       if (HWND w = controle(c)) SetWindowTextA(w, texte.c_str());
+      if (c == Controle::LabelAide1 || c == Controle::LabelAide2 || c == Controle::LabelAide3) disposerAides();
       return;
+  }
+}
+
+int FenetrePrincipale::largeurEntreeIcone(UINT commande) {
+  const Controle texte = commande == kCmdHasard        ? Controle::MenuWallpaperHasard
+                         : commande == kCmdOuvrirImage ? Controle::MenuWallpaperOuvrirImage
+                                                       : Controle::MenuWallpaperPrecedent;
+  HDC dc = GetDC(fenetre_);
+  HFONT police = PoliceAvecStyle(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
+                                 commande == kCmdHasard, false);
+  HGDIOBJ ancienne = SelectObject(dc, police);
+  const SIZE taille = TailleTexte(dc, textes_[texte]);
+  SelectObject(dc, ancienne);
+  DeleteObject(police);
+  ReleaseDC(fenetre_, dc);
+  // The icon at 5, the text at 42 (see dessinerEntreeIcone), and a margin after it.
+  return 32 + 10 + static_cast<int>(taille.cx) + 10;
+}
+
+void FenetrePrincipale::disposerAides() {
+  constexpr std::array<Controle, 3> kTextes{Controle::LabelAide1, Controle::LabelAide2, Controle::LabelAide3};
+  HWND groupe = controle(Controle::GroupAide);
+  if (!groupe) return;
+  std::array<int, 3> besoins{};
+  HDC dc = GetDC(fenetre_);
+  HGDIOBJ ancienne = SelectObject(dc, police_);
+  for (std::size_t i = 0; i < kTextes.size(); ++i) {
+    const std::string texte = TexteFenetre(controle(kTextes[i]));
+    RECT zone{0, 0, 297, 0};
+    DrawTextA(dc, texte.c_str(), -1, &zone, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    besoins[i] = static_cast<int>(zone.bottom);
+  }
+  SelectObject(dc, ancienne);
+  ReleaseDC(fenetre_, dc);
+  RECT cadre;
+  GetWindowRect(groupe, &cadre);
+  MapWindowPoints(nullptr, GetParent(groupe), reinterpret_cast<POINT*>(&cadre), 2);
+  const DispositionAide disposition = DisposerAides(besoins);
+  SetWindowPos(groupe, nullptr, 0, 0, cadre.right - cadre.left, disposition.hauteurGroupe,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (std::size_t i = 0; i < kTextes.size(); ++i) {
+    const Rect& r = disposition.textes[i];
+    SetWindowPos(controle(kTextes[i]), nullptr, cadre.left + r.left, cadre.top + r.top, r.Width(), r.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

@@ -24,6 +24,20 @@ inline constexpr UINT kMessageIconeTray = WM_USER + 100;
 // once their own message is done with.
 class FenetrePrincipale : public MainView {
  public:
+  // Commands of the menus.
+  enum : UINT {
+    kCmdEnTete = 1000,
+    kCmdImage0 = 1010,  // to 1019
+    kCmdHasard = 1020,
+    kCmdOuvrirImage,
+    kCmdPrecedent,
+    kCmdOuvrir,
+    kCmdQuitter,
+    kCmdCopierChemin = 1100,
+    kCmdOuvrirFichier,
+    kCmdOuvrirDossier,
+  };
+
   explicit FenetrePrincipale(HINSTANCE instance);
   ~FenetrePrincipale() override;
   FenetrePrincipale(const FenetrePrincipale&) = delete;
@@ -126,6 +140,10 @@ class FenetrePrincipale : public MainView {
   void dessinerEntreeIcone(HDC dc, RECT zone, HICON icone, const std::string& texte, bool selectionnee,
                            bool gras);
   void montrerPage(int page);
+  // Width of a quick menu entry with an icon: the icon and its text.
+  int largeurEntreeIcone(UINT commande);
+  // Places the help texts so that each shows whole in the window's font.
+  void disposerAides();
   void ouvrirMenuApercu();
   void listeOuverte();
   void clicImage(Controle c);

@@ -1,0 +1,26 @@
+#include "app/DispositionAide.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kGauche = 24;
+constexpr int kLargeur = 297;
+constexpr std::array<int, 3> kHauts{32, 66, 100};
+constexpr std::array<int, 3> kHauteurs{33, 33, 57};
+constexpr int kHauteurGroupe = 161;
+constexpr int kMargeBas = kHauteurGroupe - (100 + 57);
+
+}  // namespace
+
+DispositionAide DisposerAides(const std::array<int, 3>& hauteursNecessaires) {
+  DispositionAide disposition;
+  int bas = 0;
+  for (std::size_t i = 0; i < kHauts.size(); ++i) {
+    const int haut = std::max(kHauts[i], bas + 1);
+    bas = haut + std::max(kHauteurs[i], hauteursNecessaires[i]);
+    disposition.textes[i] = Rect{kGauche, haut, kGauche + kLargeur, bas};
+  }
+  disposition.hauteurGroupe = std::max(kHauteurGroupe, bas + kMargeBas);
+  return disposition;
+}
