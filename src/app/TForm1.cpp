@@ -162,6 +162,7 @@ void TForm1::FormCreate() {
 void TForm1::TimerInitialisationTimer() {
   timerInitialisation_->setEnabled(false);
   EtapeCreation([this] { moteur_.ScannerArborescence(false); });
+  catalogueLu_ = true;
   // The scan lets events through; Quit may have been chosen meanwhile.
   if (QuitterDemande) return;
   if (CheckChgtDemarrage && moteur_.NombreImages() > 0)
@@ -316,8 +317,10 @@ std::string TForm1::RaisonSansChangement(bool precedent) const {
   if (QuitterDemande) return "the program is ending";
   if (precedent && PositionHistorique + 1 > static_cast<int>(Historique.size()) - 2)
     return "there is no earlier wallpaper to go back to";
-  if (!precedent && moteur_.NombreImages() < 2)
-    return "the pictures folder holds fewer than two pictures";
+  if (!precedent && moteur_.NombreImages() < 2) {
+    return catalogueLu_ && !ScanEnCours ? "the pictures folder holds fewer than two pictures"
+                                        : "the pictures folder is still being scanned";
+  }
   return "the picture could not be read";
 }
 

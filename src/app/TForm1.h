@@ -160,4 +160,5 @@ class TForm1 : public EtatProgramme {
   bool creationEnCours_ = false;
   bool erreurCreationSignalee_ = false;
   bool iconeAjoutee_ = false;
+  bool catalogueLu_ = false;  // the start-up scan is over
 };

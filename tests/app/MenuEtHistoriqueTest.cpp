@@ -124,6 +124,7 @@ TEST_F(MenuEtHistorique, EachCommandAnswersOnceWhenDoneOrSaysWhyNot) {
     std::string reponse;  // found in the answer; empty: done
   };
   const std::string disque = "Echec à la définition des données pour 'Wallpaper'";
+  minuteries.advance(std::chrono::milliseconds(1));  // the start-up scan
   const Cas cas[] = {
       {"show", 5, true, "", ""},
       {"next", 5, true, "", ""},
