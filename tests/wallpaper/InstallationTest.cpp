@@ -245,11 +245,12 @@ TEST_F(Installation, AChangeTheSystemRefusesIsThrownWithItsReasonAndMarksNoPictu
                            "Echec à la définition des données pour 'Wallpaper'"}};
 #if !defined(_WIN32)
   // A limit on the size of files fails the write the way a full disk does.
-  cas.push_back({[](bool oui) {
+  rlimit avant{};
+  ::getrlimit(RLIMIT_FSIZE, &avant);
+  cas.push_back({[avant](bool oui) {
                    std::signal(SIGXFSZ, oui ? SIG_IGN : SIG_DFL);
-                   rlimit limite{};
-                   ::getrlimit(RLIMIT_FSIZE, &limite);
-                   limite.rlim_cur = oui ? 1000 : limite.rlim_max;
+                   rlimit limite = avant;
+                   if (oui) limite.rlim_cur = 1000;
                    ::setrlimit(RLIMIT_FSIZE, &limite);
                  },
                  "Verrelune.bmp: " + std::string(std::strerror(EFBIG))});
