@@ -245,11 +245,11 @@ TEST_F(Installation, AChangeTheSystemRefusesIsThrownWithItsReasonAndMarksNoPictu
                            "Echec à la définition des données pour 'Wallpaper'"}};
 #if !defined(_WIN32)
   // A limit on the size of files fails the write the way a full disk does.
-  rlimit avant{};
-  ::getrlimit(RLIMIT_FSIZE, &avant);
-  cas.push_back({[avant](bool oui) {
+  rlimit limiteDeDepart{};
+  ::getrlimit(RLIMIT_FSIZE, &limiteDeDepart);
+  cas.push_back({[limiteDeDepart](bool oui) {
                    std::signal(SIGXFSZ, oui ? SIG_IGN : SIG_DFL);
-                   rlimit limite = avant;
+                   rlimit limite = limiteDeDepart;
                    if (oui) limite.rlim_cur = 1000;
                    ::setrlimit(RLIMIT_FSIZE, &limite);
                  },
