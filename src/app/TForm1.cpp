@@ -4,10 +4,17 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/Exception.h"
 #include "wallpaper/Chemins.h"
 #include "wallpaper/Conversions.h"
 
 namespace {
+
+// A setting of the window that could not be stored, with the store's own message.
+class EReglageNonStocke : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 constexpr std::uint32_t kIntervalleInitialisation = 1;
 constexpr std::uint32_t kIntervalleAntiDisparition = 30 * 60 * 1000;
@@ -155,6 +162,7 @@ void TForm1::FormCreate() {
 void TForm1::TimerInitialisationTimer() {
   timerInitialisation_->setEnabled(false);
   EtapeCreation([this] { moteur_.ScannerArborescence(false); });
+  catalogueLu_ = true;
   // The scan lets events through; Quit may have been chosen meanwhile.
   if (QuitterDemande) return;
   if (CheckChgtDemarrage && moteur_.NombreImages() > 0)
@@ -213,8 +221,9 @@ void TForm1::ActiverPanic() {
   }
 }
 
-void TForm1::DesactiverPanic() {
+void TForm1::DesactiverPanic(const std::function<void()>& affichee) {
   vue_.afficherFenetre();
+  if (affichee) affichee();
   if (!ScanEnCours) moteur_.CreerVignettes();
 }
 
@@ -273,19 +282,46 @@ void TForm1::MessageIconeTray(std::uint32_t evenement) {
   }
 }
 
-bool TForm1::CommandeExterne(const std::string& commande) {
-  if (commande == "show") {
-    MenuOuvrirClick();
-  } else if (commande == "next") {
-    MessageIconeTray(kBoutonGaucheRelache);
-  } else if (commande == "previous") {
-    MenuMonitorPrecedentClick();
-  } else if (commande == "quit") {
-    MenuQuitterClick();
-  } else {
-    return false;
+bool TForm1::CommandeExterne(const std::string& commande,
+                             const std::function<void(const std::string&)>& repondre) {
+  bool repondu = false;
+  auto dire = [&](const std::string& echec) {
+    if (!repondu && repondre) repondre(echec);
+    repondu = true;
+  };
+  try {
+    if (commande == "show") {
+      // Said as soon as the window shows: building the thumbnails may take minutes.
+      DesactiverPanic([&] { dire({}); });
+      dire({});
+    } else if (commande == "next") {
+      const bool change = moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
+      dire(change ? std::string() : RaisonSansChangement(false));
+    } else if (commande == "previous") {
+      dire(MenuMonitorPrecedentClick() ? std::string() : RaisonSansChangement(true));
+    } else if (commande == "quit") {
+      MenuQuitterClick();
+      dire({});
+    } else {
+      dire("unknown command");
+      return false;
+    }
+  } catch (const std::exception& erreur) {
+    dire(erreur.what());
+    throw;
   }
   return true;
+}
+
+std::string TForm1::RaisonSansChangement(bool precedent) const {
+  if (QuitterDemande) return "the program is ending";
+  if (precedent && PositionHistorique + 1 > static_cast<int>(Historique.size()) - 2)
+    return "there is no earlier wallpaper to go back to";
+  if (!precedent && moteur_.NombreImages() < 2) {
+    return catalogueLu_ && !ScanEnCours ? "the pictures folder holds fewer than two pictures"
+                                        : "the pictures folder is still being scanned";
+  }
+  return "the picture could not be read";
 }
 
 void TForm1::PopupMenuPanicPopup() {
@@ -340,12 +376,12 @@ void TForm1::MenuMonitorCopierCheminClick() {
 }
 
 // Steps count back from the newest entry; the oldest entry is never a target.
-void TForm1::MenuMonitorPrecedentClick() {
+bool TForm1::MenuMonitorPrecedentClick() {
   const int n = static_cast<int>(Historique.size());
   const int p = PositionHistorique + 1;
-  if (p > n - 2) return;
+  if (p > n - 2) return false;
   PositionHistorique = p;
-  moteur_.InstallerWallpaper(StrToInt(Historique[static_cast<std::size_t>(n - 1 - p)]), false);
+  return moteur_.InstallerWallpaper(StrToInt(Historique[static_cast<std::size_t>(n - 1 - p)]), false);
 }
 
 void TForm1::MenuMonitorSuivantClick() {
@@ -363,42 +399,89 @@ void TForm1::TimerChangerWallpaperTimer() {
   moteur_.InstallerWallpaper(OperationsWallpaper::kHasard, true);
 }
 
+// The window never shows a setting that the next start would not find: what the user changed
+// goes back when it cannot be stored. While the window is made there is no stored value yet
+// to go back to, and the defaults stay.
 void TForm1::ModifierCheckChgtDemarrage(bool coche) {
   if (coche == CheckChgtDemarrage) return;
   CheckChgtDemarrage = coche;
   vue_.setCoche(Controle::CheckChgtDemarrage, coche);
-  CheckChgtDemarrageClick();
+  try {
+    CheckChgtDemarrageClick();
+  } catch (const EReglageNonStocke&) {
+    if (!creationEnCours_) {
+      CheckChgtDemarrage = !coche;
+      vue_.setCoche(Controle::CheckChgtDemarrage, !coche);
+    }
+    throw;
+  }
 }
 
 void TForm1::ModifierCheckChgtTousLes(bool coche) {
   if (coche == CheckChgtTousLes) return;
   CheckChgtTousLes = coche;
   vue_.setCoche(Controle::CheckChgtTousLes, coche);
-  CheckChgtTousLesClick();
+  try {
+    CheckChgtTousLesClick();
+  } catch (const EReglageNonStocke&) {
+    if (!creationEnCours_) {
+      CheckChgtTousLes = !coche;
+      vue_.setCoche(Controle::CheckChgtTousLes, !coche);
+    }
+    throw;
+  }
 }
 
 void TForm1::ModifierEditFreqDuree(const std::string& texte) {
   if (texte == EditFreqDuree) return;
+  const std::string avant = EditFreqDuree;
   EditFreqDuree = texte;
   vue_.setTexte(Controle::EditFreqDuree, texte);
-  EditFreqDureeChange();
+  try {
+    EditFreqDureeChange();
+  } catch (const EReglageNonStocke&) {
+    if (!creationEnCours_) {
+      EditFreqDuree = avant;
+      vue_.setTexte(Controle::EditFreqDuree, avant);
+    }
+    throw;
+  }
 }
 
 void TForm1::ModifierComboFreqTemps(int index) {
   if (index == ComboFreqTemps) return;
+  const int avant = ComboFreqTemps;
   ComboFreqTemps = index;
   vue_.setIndexSelectionne(Controle::ComboFreqTemps, index);
-  ComboFreqTempsChange();
+  try {
+    ComboFreqTempsChange();
+  } catch (const EReglageNonStocke&) {
+    ComboFreqTemps = avant;
+    vue_.setIndexSelectionne(Controle::ComboFreqTemps, avant);
+    throw;
+  }
+}
+
+void TForm1::Stocker(const std::function<void()>& ecriture) {
+  try {
+    ecriture();
+  } catch (const std::exception& erreur) {
+    throw EReglageNonStocke(erreur.what());
+  }
 }
 
 void TForm1::CheckChgtDemarrageClick() {
-  reglages_.InscrireDemarrage();
-  reglages_.EcrireBooleen("CheckChgtDemarrage", CheckChgtDemarrage);
+  Stocker([this] {
+    reglages_.InscrireDemarrage();
+    reglages_.EcrireBooleen("CheckChgtDemarrage", CheckChgtDemarrage);
+  });
 }
 
 void TForm1::CheckChgtTousLesClick() {
-  reglages_.InscrireDemarrage();
-  reglages_.EcrireBooleen("CheckChgtTousLes", CheckChgtTousLes);
+  Stocker([this] {
+    reglages_.InscrireDemarrage();
+    reglages_.EcrireBooleen("CheckChgtTousLes", CheckChgtTousLes);
+  });
   timerChangerWallpaper_->setEnabled(CheckChgtTousLes);
 }
 
@@ -408,7 +491,8 @@ void TForm1::EditFreqDureeChange() {
     vue_.selectionnerTout(Controle::EditFreqDuree);
     services_.shell.beep();
   }
-  reglages_.EcrireEntier("EditFreqDuree", StrToInt(EditFreqDuree));
+  const std::int32_t duree = StrToInt(EditFreqDuree);
+  Stocker([&] { reglages_.EcrireEntier("EditFreqDuree", duree); });
   moteur_.CalculerTimerChangerWallpaperInterval();
 }
 
@@ -419,6 +503,6 @@ void TForm1::EditFreqDureeKeyPress(char& caractere) {
 }
 
 void TForm1::ComboFreqTempsChange() {
-  reglages_.EcrireEntier("ComboFreqTemps", ComboFreqTemps);
+  Stocker([this] { reglages_.EcrireEntier("ComboFreqTemps", ComboFreqTemps); });
   moteur_.CalculerTimerChangerWallpaperInterval();
 }

@@ -78,7 +78,8 @@ class TForm1 : public EtatProgramme {
   void MenuOuvrirClick();
   void MenuQuitterClick();
   void ActiverPanic();
-  void DesactiverPanic();
+  // Shows the window; `affichee` runs once it shows, before the missing thumbnails are built.
+  void DesactiverPanic(const std::function<void()>& affichee = {});
 
   // Language and the about block.
   void AfficherLangue();
@@ -108,13 +109,15 @@ class TForm1 : public EtatProgramme {
   void MenuMonitorOpenFileClick();
   void MenuMonitorOpenDirectoryClick();
   void MenuMonitorCopierCheminClick();
-  void MenuMonitorPrecedentClick();
+  // True when it went back to an earlier wallpaper.
+  bool MenuMonitorPrecedentClick();
   void MenuMonitorSuivantClick();
   void TimerAntiDisparitionTimer();
   void TimerChangerWallpaperTimer();
 
   // The schedule controls, changed by the user or by the program; the handlers run on every
-  // change of state.
+  // change of state. A change the settings cannot store puts the control back as it was, and
+  // the error goes on to the caller.
   void ModifierCheckChgtDemarrage(bool coche);
   void ModifierCheckChgtTousLes(bool coche);
   void ModifierEditFreqDuree(const std::string& texte);
@@ -123,8 +126,11 @@ class TForm1 : public EtatProgramme {
   void EditFreqDureeKeyPress(char& caractere);
 
   // A command from a second start of the program: "show", "next", "previous" or "quit".
-  // False for anything else.
-  bool CommandeExterne(const std::string& commande);
+  // `repondre` hears once how it went, as soon as that is known and before any error is shown:
+  // empty text when it is carried out, otherwise why it was not. An error still goes on to
+  // the caller. False for an unknown command.
+  bool CommandeExterne(const std::string& commande,
+                       const std::function<void(const std::string&)>& repondre = {});
 
   // Runs an event handler the way the application does: an error reaches the default error
   // handler instead of the caller.
@@ -135,6 +141,10 @@ class TForm1 : public EtatProgramme {
   void CheckChgtTousLesClick();
   void EditFreqDureeChange();
   void ComboFreqTempsChange();
+  // Stores a setting of the window; a failure comes out as EReglageNonStocke.
+  void Stocker(const std::function<void()>& ecriture);
+  // Why a wallpaper change that was asked for did not happen.
+  std::string RaisonSansChangement(bool precedent) const;
   void EtapeCreation(const std::function<void()>& etape);
 
   MainView& vue_;
@@ -150,4 +160,5 @@ class TForm1 : public EtatProgramme {
   bool creationEnCours_ = false;
   bool erreurCreationSignalee_ = false;
   bool iconeAjoutee_ = false;
+  bool catalogueLu_ = false;  // the start-up scan is over
 };

@@ -10,6 +10,7 @@
 #endif
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -128,6 +129,14 @@ int CreerTemporaire(const std::string& chemin, std::string& temporaire) {
   return -1;
 }
 
+// What the user reads when the wallpaper cannot be written: the value the change could not
+// set, then the file and the system's reason ("No space left on device"), so that a full or
+// read-only disk is told apart from a broken picture.
+[[noreturn]] void EchecEcriture(const std::string& chemin, int erreur) {
+  throw Exception("Echec à la définition des données pour 'Wallpaper'\n" + chemin + ": " +
+                  std::strerror(erreur));
+}
+
 bool EcrireTout(int descripteur, const std::uint8_t* octets, std::size_t taille) {
   while (taille > 0) {
     const auto ecrits = Ecrire(descripteur, octets, taille);
@@ -146,7 +155,7 @@ bool EcrireTout(int descripteur, const std::uint8_t* octets, std::size_t taille)
 std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& chemin) {
   std::string temporaire;
   const int descripteur = CreerTemporaire(chemin, temporaire);
-  if (descripteur < 0) throw Exception("Cannot write the wallpaper file " + chemin);
+  if (descripteur < 0) EchecEcriture(chemin, errno);
   const auto entetes = EnTetes(image);
   bool reussi = EcrireTout(descripteur, entetes.data(), entetes.size());
   const std::size_t octetsLigne =
@@ -154,10 +163,14 @@ std::string EnregistrerBmpTemporaire(const TBitmap& image, const std::string& ch
   for (int y = image.Height() - 1; y >= 0 && reussi; --y)
     reussi = EcrireTout(descripteur, image.ScanLine(y).data(), octetsLigne);
   reussi = reussi && Terminer(descripteur);
-  reussi = Fermer(descripteur) == 0 && reussi;
+  int erreur = reussi ? 0 : errno;
+  if (Fermer(descripteur) != 0 && reussi) {
+    reussi = false;
+    erreur = errno;
+  }
   if (!reussi) {
     Effacer(temporaire);
-    throw Exception("Cannot write the wallpaper file " + chemin);
+    EchecEcriture(chemin, erreur);
   }
   return temporaire;
 }
@@ -167,7 +180,8 @@ void EnregistrerBmp(const TBitmap& image, const std::string& chemin) {
   std::error_code erreur;
   std::filesystem::rename(CheminSysteme(temporaire), CheminSysteme(chemin), erreur);
   if (erreur) {
+    const int raison = erreur.value();
     std::filesystem::remove(CheminSysteme(temporaire), erreur);
-    throw Exception("Cannot write the wallpaper file " + chemin);
+    EchecEcriture(chemin, raison);
   }
 }

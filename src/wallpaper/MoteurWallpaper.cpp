@@ -197,13 +197,13 @@ bool MemeVersion(const std::optional<CacheVignettes::Cle>& a, const std::optiona
 // written; the new bitmap goes to a temporary file, the settings are written, and only then
 // does the file take its place, so a failure at any step leaves the wallpaper file, the
 // settings and the timer as they were.
-void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) {
+bool MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) {
   EtatProgramme& etat = *etat_;
   MainView& vue = services_.vue;
   const int nombre = static_cast<int>(etat.Catalogue.size());
   // Once Quit is chosen nothing more is written, even by an event that was already on its way.
-  if (etat.QuitterDemande) return;
-  if (index != kFondActuelSysteme && nombre == 0) return;
+  if (etat.QuitterDemande) return false;
+  if (index != kFondActuelSysteme && nombre == 0) return false;
 
   bool affichageSeul = false;
   std::string chemin;
@@ -220,7 +220,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     }
   }
   if (index == kHasard) {
-    if (nombre < 2) return;
+    if (nombre < 2) return false;
     const std::string actuel = reglages_->LireChaine("WallPaperActuel", "");
     std::uniform_int_distribution<int> tirage(0, nombre - 1);
     do {
@@ -237,6 +237,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
   const auto fichier = dansCatalogue ? CacheVignettes::CleDe(chemin, ecran.width, ecran.height) : std::nullopt;
   bool reussi = false;
   bool installation = false;  // past the picture's own steps: a failure is the system's
+  std::exception_ptr echecSysteme;
   try {
     TPicture image(services_.formats);
     image.LoadPicture(chemin);
@@ -298,9 +299,12 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     etat.LabelCheminCompletDuFichier = entree;
     reussi = true;
   } catch (const std::exception&) {
-    if (!affichageSeul) {
+    if (installation && !affichageSeul) {
+      // The picture is sound; the disk or the settings refused the change.
+      echecSysteme = std::current_exception();
+    } else if (!affichageSeul) {
       // A picture that cannot be loaded is not read again for its thumbnail.
-      if (dansCatalogue && !installation) echecs_[static_cast<std::size_t>(index)] = fichier;
+      if (dansCatalogue) echecs_[static_cast<std::size_t>(index)] = fichier;
       CelluleErreur(index);
       vue.redessinerListe();
     }
@@ -311,6 +315,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     if (etat.Historique.size() > kHistoriqueMaximal) etat.Historique.erase(etat.Historique.begin());
   }
   AppliquerRegleFleches();
+  if (echecSysteme) std::rethrow_exception(echecSysteme);
 
   // The change is made: the schedule counts from now. A duration that is not a number cannot
   // undo it; the timer then keeps its interval, and the error was shown when it was typed.
@@ -320,6 +325,7 @@ void MoteurWallpaper::InstallerWallpaper(int index, bool enregistrerHistorique) 
     } catch (const std::exception&) {
     }
   }
+  return reussi;
 }
 
 void MoteurWallpaper::AppliquerValeursBureau(const std::string& chemin, ModeAjustement mode) {
@@ -382,7 +388,12 @@ void MoteurWallpaper::CalculerTimerChangerWallpaperInterval() {
       // picture that fails (or a catalogue too small to choose from) must not leave the timer
       // silent for the rest of the session: the next try comes a full period from now.
       const int avant = ++recalculs_;
-      InstallerWallpaper(kHasard, true);
+      try {
+        InstallerWallpaper(kHasard, true);
+      } catch (...) {
+        ArmerTimer(periode);
+        throw;
+      }
       if (recalculs_ == avant) ArmerTimer(periode);
       return;
     }

@@ -50,7 +50,7 @@ class MoteurWallpaper : public OperationsWallpaper {
   void attacher(EtatProgramme& etat, platform::Timer& timerChangerWallpaper,
                 AccesReglages& reglages) override;
   void ScannerArborescence(bool demanderDossier) override;
-  void InstallerWallpaper(int index, bool enregistrerHistorique) override;
+  bool InstallerWallpaper(int index, bool enregistrerHistorique) override;
   void CalculerTimerChangerWallpaperInterval() override;
   void CreerVignettes() override;
   int NombreImages() const override;

@@ -24,8 +24,12 @@ class OperationsWallpaper {
 
   // Scans the catalogue from the root folder; with `demanderDossier` the user picks it first.
   virtual void ScannerArborescence(bool demanderDossier) = 0;
-  // Installs catalogue picture `index` (or one of the codes above) as the wallpaper.
-  virtual void InstallerWallpaper(int index, bool enregistrerHistorique) = 0;
+  // Installs catalogue picture `index` (or one of the codes above) as the wallpaper; true when
+  // it changed (for kFondActuelSysteme: when the preview shows it). A picture that cannot be
+  // read gives false and its error cell. When the system cannot take the change (a full disk,
+  // settings that cannot be written), the error is thrown once the history has its entry: the
+  // picture keeps its thumbnail, and the failure is the user's to hear.
+  virtual bool InstallerWallpaper(int index, bool enregistrerHistorique) = 0;
   // Recomputes the change timer's interval; may itself start an overdue change.
   virtual void CalculerTimerChangerWallpaperInterval() = 0;
   // Builds the missing thumbnails while the window is shown.

@@ -113,6 +113,55 @@ TEST_F(MenuEtHistorique, CommandsOfASecondStartActAsTheirTrayEntries) {
   EXPECT_TRUE(form.QuitterDemande);
 }
 
+// A second start hears once how its command went, after it is done and before any error is
+// shown, or why it was not done.
+TEST_F(MenuEtHistorique, EachCommandAnswersOnceWhenDoneOrSaysWhyNot) {
+  struct Cas {
+    std::string commande;
+    int images;
+    bool installe;
+    std::string echec;    // thrown by the installer
+    std::string reponse;  // found in the answer; empty: done
+  };
+  const std::string disque = "Echec à la définition des données pour 'Wallpaper'";
+  minuteries.advance(std::chrono::milliseconds(1));  // the start-up scan
+  const Cas cas[] = {
+      {"show", 5, true, "", ""},
+      {"next", 5, true, "", ""},
+      {"next", 1, false, "", "fewer than two pictures"},
+      {"next", 5, false, "", "could not be read"},
+      {"next", 5, true, disque, disque},
+      {"previous", 5, true, "", "no earlier wallpaper"},
+      {"format-disk", 5, true, "", "unknown command"},
+      {"quit", 5, true, "", ""},
+  };
+  for (const Cas& c : cas) {
+    moteur.nombreImages = c.images;
+    moteur.installe = c.installe;
+    moteur.echecInstallation = c.echec;
+    form.Historique = {"-9", "4"};
+    vue.visible = false;
+    erreurs.messages.clear();
+    std::vector<std::string> reponses;
+    form.Executer([&] {
+      form.CommandeExterne(c.commande, [&](const std::string& reponse) {
+        reponses.push_back(reponse);
+        EXPECT_TRUE(erreurs.messages.empty()) << c.commande;
+        if (c.commande == "show") {
+          EXPECT_TRUE(vue.visible);
+        }
+      });
+    });
+    ASSERT_EQ(reponses.size(), 1u) << c.commande;
+    if (c.reponse.empty()) {
+      EXPECT_EQ(reponses[0], "") << c.commande;
+    } else {
+      EXPECT_NE(reponses[0].find(c.reponse), std::string::npos) << c.commande << ": " << reponses[0];
+    }
+    EXPECT_EQ(erreurs.messages.size(), c.echec.empty() ? 0u : 1u) << c.commande;
+  }
+}
+
 TEST_F(MenuEtHistorique, RightClickOpensTheQuickMenu) {
   form.MessageIconeTray(0x205);
   EXPECT_EQ(vue.journal.back(), "menuPanic");

@@ -155,6 +155,27 @@ TEST_F(TForm1Test, AnUnwritableRegistryIsReportedOnceAndTheProgramStillGetsItsIc
   EXPECT_EQ(form->ComboFreqTemps, 1);
 }
 
+// What the user changed goes back when the settings cannot store it: the window never shows a
+// setting the next start would not find.
+TEST_F(TForm1Test, AChangeTheSettingsCannotStoreGoesBackToTheStoredValue) {
+  creer();
+  registre.setWritesFail();
+  form->Executer([&] { form->ModifierCheckChgtDemarrage(false); });
+  form->Executer([&] { form->ModifierCheckChgtTousLes(false); });
+  form->Executer([&] { form->ModifierEditFreqDuree("15"); });
+  form->Executer([&] { form->ModifierComboFreqTemps(3); });
+  EXPECT_EQ(erreurs.messages.size(), 4u);
+  EXPECT_TRUE(form->CheckChgtDemarrage);
+  EXPECT_TRUE(vue.coches[Controle::CheckChgtDemarrage]);
+  EXPECT_TRUE(form->CheckChgtTousLes);
+  EXPECT_TRUE(vue.coches[Controle::CheckChgtTousLes]);
+  EXPECT_TRUE(form->TimerChangerWallpaper().enabled());
+  EXPECT_EQ(form->EditFreqDuree, "30");
+  EXPECT_EQ(vue.textes[Controle::EditFreqDuree], "30");
+  EXPECT_EQ(form->ComboFreqTemps, 1);
+  EXPECT_EQ(vue.selections[Controle::ComboFreqTemps], 1);
+}
+
 TEST_F(TForm1Test, TrayIconCarriesTheTipAndIsSentAgainEveryThirtyMinutes) {
   creer();
   EXPECT_EQ(tray.operations, std::vector<std::string>{"add:Manager of wallpaper"});

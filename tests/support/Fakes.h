@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Exception.h"
 #include "wallpaper/MainView.h"
 #include "imaging/TextRenderer.h"
 #include "platform/Desktop.h"
@@ -141,10 +142,14 @@ class RecordingEngine : public OperationsWallpaper {
   void ScannerArborescence(bool demander) override {
     journal_.push_back(std::string("ScannerArborescence(") + (demander ? "true" : "false") + ")");
   }
-  void InstallerWallpaper(int index, bool enregistrer) override {
+  bool InstallerWallpaper(int index, bool enregistrer) override {
     journal_.push_back("InstallerWallpaper(" + std::to_string(index) + "," +
                        (enregistrer ? "true" : "false") + ")");
+    if (!echecInstallation.empty()) throw Exception(echecInstallation);
+    return installe;
   }
+  bool installe = true;
+  std::string echecInstallation;  // thrown by the installer when set
   void CalculerTimerChangerWallpaperInterval() override {
     journal_.push_back("CalculerTimerChangerWallpaperInterval");
   }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -224,6 +226,52 @@ TEST_F(Demarrage, CommandsReachTheRunningInstanceEvenWhileItBuildsThumbnails) {
   ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
   EXPECT_EQ(attendre(lancer(kProgramme, {"--quit"}), 10s), 0);
   EXPECT_EQ(attendre(second, 5s), 0);
+}
+
+// Settings that cannot be written at start: the error box has no loop of its own, so the
+// program still answers commands (saying why a change failed) and ends on SIGTERM.
+TEST_F(Demarrage, UnwritableSettingsLeaveCommandsAndSigtermServed) {
+  Images(racine_ / "home/Pictures", 3);
+  fs::create_directories(racine_ / "home/.config");
+  std::ofstream(racine_ / "home/.config/verrelune") << "a file where the settings folder goes";
+  environnement_ = {{"VERRELUNE_WALLPAPER_COMMAND", "true"}};
+  const pid_t programme = lancer(kProgramme, {"/background"});
+  ASSERT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s));
+  // Until the start-up scan is over a change is refused for want of pictures.
+  for (int essai = 0; essai < 20 && Lire(racine_ / "stderr").find("Echec") == std::string::npos; ++essai) {
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(attendre(lancer(kProgramme, {"--next"}), 20s), 1);
+  }
+  EXPECT_NE(Lire(racine_ / "stderr").find("--next was not carried out: Echec"), std::string::npos)
+      << Lire(racine_ / "stderr");
+  ::kill(programme, SIGTERM);
+  EXPECT_EQ(attendre(programme, 10s), 0);
+}
+
+// A start racing a command: the client never takes the instance lock, and a start that finds
+// the lock held by a program that does not answer (one starting or ending) tries again.
+TEST_F(Demarrage, AStartRacingACommandLeavesOneInstance) {
+  const int surveillance = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ::inotify_add_watch(surveillance, (racine_ / "run").c_str(), IN_OPEN);
+  EXPECT_EQ(attendre(lancer(kProgramme, {"--next"}), 10s), 1);
+  alignas(inotify_event) char tampon[4096];
+  const ssize_t lus = ::read(surveillance, tampon, sizeof tampon);
+  ::close(surveillance);
+  for (ssize_t i = 0; i < lus;) {
+    const auto* e = reinterpret_cast<const inotify_event*>(tampon + i);
+    EXPECT_NE(std::string(e->len ? e->name : ""), "verrelune.lock") << "the client opened the lock";
+    i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+  }
+
+  const int verrou = ::open((racine_ / "run/verrelune.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(verrou, LOCK_EX), 0);
+  const pid_t programme = lancer(kProgramme, {"/background"});
+  std::this_thread::sleep_for(500ms);
+  ::close(verrou);
+  EXPECT_TRUE(attendreFichier(racine_ / "run/verrelune.sock", 20s)) << "the start gave up";
+  EXPECT_EQ(attendre(programme, 0ms), -1);
+  ::kill(programme, SIGTERM);
+  EXPECT_EQ(attendre(programme, 10s), 0);
 }
 
 // A notification area of the kind XFCE, MATE, LXQt and KDE have: it announces itself on the

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
 
 #include "imaging/JPEGImage.h"
 #include "imaging/Picture.h"
@@ -223,18 +230,50 @@ TEST_F(Installation, ACorruptPictureChangesNothingButGetsTheErrorCellAndAHistory
   EXPECT_EQ(vue.textes[Controle::LabelCheminCompletDuFichier], etat.Catalogue[0]);
 }
 
-TEST_F(Installation, ASettingThatCannotBeWrittenLeavesTheWallpaperFileAsItWas) {
+// Settings that cannot be written, or a disk that refuses the bitmap, are no fault of the
+// picture: the failure reaches the caller with its reason, the picture keeps its thumbnail, and
+// the wallpaper file and the desktop stay as they were.
+TEST_F(Installation, AChangeTheSystemRefusesIsThrownWithItsReasonAndMarksNoPictureBroken) {
   image("one.bmp", 50, 40, {1, 2, 3});
   image("two.bmp", 60, 40, {4, 5, 6});
   moteur.InstallerWallpaper(0, true);
   const auto avant = fs::last_write_time(etat.FichierWallpaper);
-  registre.setWritesFail();
-  moteur.InstallerWallpaper(1, true);
-  EXPECT_EQ(fs::last_write_time(etat.FichierWallpaper), avant);
-  // No temporary file stays behind.
-  EXPECT_EQ(std::distance(fs::directory_iterator(etat.DossierDonnees), fs::directory_iterator()),
-            1);
-  EXPECT_EQ(bureau.appels.size(), 1u);
+  struct Cas {
+    std::function<void(bool)> echouer;
+    std::string raison;
+  };
+  std::vector<Cas> cas = {{[this](bool oui) { registre.setWritesFail(oui); },
+                           "Echec à la définition des données pour 'Wallpaper'"}};
+#if !defined(_WIN32)
+  // A limit on the size of files fails the write the way a full disk does.
+  rlimit limiteDeDepart{};
+  ::getrlimit(RLIMIT_FSIZE, &limiteDeDepart);
+  cas.push_back({[limiteDeDepart](bool oui) {
+                   std::signal(SIGXFSZ, oui ? SIG_IGN : SIG_DFL);
+                   rlimit limite = limiteDeDepart;
+                   if (oui) limite.rlim_cur = 1000;
+                   ::setrlimit(RLIMIT_FSIZE, &limite);
+                 },
+                 "Verrelune.bmp: " + std::string(std::strerror(EFBIG))});
+#endif
+  for (const Cas& c : cas) {
+    c.echouer(true);
+    std::string message;
+    try {
+      moteur.InstallerWallpaper(1, true);
+    } catch (const std::exception& e) {
+      message = e.what();
+    }
+    c.echouer(false);
+    EXPECT_NE(message.find(c.raison), std::string::npos) << message;
+    EXPECT_EQ(fs::last_write_time(etat.FichierWallpaper), avant);
+    // No temporary file stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(etat.DossierDonnees), fs::directory_iterator()), 1);
+    EXPECT_EQ(bureau.appels.size(), 1u);
+    EXPECT_EQ(valeur("WallPaperActuel"), RegistryValue::ofText(etat.Catalogue[0]));
+    EXPECT_TRUE(texte.textes.empty()) << "the picture got the error cell";
+    EXPECT_EQ(etat.Historique.back(), "1");
+  }
 }
 
 #if !defined(_WIN32)

@@ -15,13 +15,14 @@ namespace {
 class MoteurEnregistreur : public MoteurWallpaper {
  public:
   using MoteurWallpaper::MoteurWallpaper;
-  void InstallerWallpaper(int index, bool enregistrer) override {
+  bool InstallerWallpaper(int index, bool enregistrer) override {
     installations.push_back(index);
     if (reussir && reglages) {
       reglages->EcrireDateHeure("DateTimeDernierChgt", horloge->now());
       CalculerTimerChangerWallpaperInterval();
     }
     (void)enregistrer;
+    return reussir;
   }
   std::vector<int> installations;
   bool reussir = true;

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 #include <climits>
 
 QtTimer::QtTimer() {
@@ -108,7 +109,28 @@ void QtShell::setClipboardText(const std::string& text) {
 
 void QtShell::beep() { QApplication::beep(); }
 
+MessageBoxErrorHandler::~MessageBoxErrorHandler() {
+  for (const QPointer<QMessageBox>& boite : ouvertes_) delete boite.data();
+}
+
 void MessageBoxErrorHandler::showError(const std::string& message) {
-  QMessageBox::critical(parent_ ? parent_() : nullptr, QStringLiteral("Verrelune"),
-                        QString::fromStdString(message));
+  const QString texte = QString::fromStdString(message);
+  ouvertes_.erase(std::remove_if(ouvertes_.begin(), ouvertes_.end(),
+                                 [](const QPointer<QMessageBox>& b) { return b.isNull(); }),
+                  ouvertes_.end());
+  for (const QPointer<QMessageBox>& boite : ouvertes_) {
+    if (boite->text() == texte) {
+      boite->raise();
+      boite->activateWindow();
+      return;
+    }
+  }
+  auto* boite = new QMessageBox(QMessageBox::Critical, QStringLiteral("Verrelune"), texte,
+                                QMessageBox::Ok, parent_ ? parent_() : nullptr);
+  boite->setAttribute(Qt::WA_DeleteOnClose);
+  // Over the shown window it keeps the window's controls until it is answered, as a modal box
+  // does; alone it is a window of its own.
+  boite->setWindowModality(boite->parentWidget() ? Qt::WindowModal : Qt::NonModal);
+  boite->show();
+  ouvertes_.push_back(boite);
 }

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/Timer.h"
 #include "platform/Ui.h"
 
+class QMessageBox;
 class QWidget;
 
 // A platform timer on QTimer. Qt takes at most INT_MAX ms per run, so longer intervals are
@@ -63,12 +66,20 @@ class QtShell : public platform::Shell {
   void beep() override;
 };
 
-// The application's default error handler: a message box with the text.
+// The application's default error handler: a message box with the text. The box runs no
+// event loop of its own: while it waits for the user the program goes on (the schedule, the
+// commands of other starts, a request to end), and the handler that failed has returned. The
+// same text already on screen is brought forward rather than shown twice: a disk that stays
+// full fails every scheduled change.
 class MessageBoxErrorHandler : public platform::ErrorHandler {
  public:
   explicit MessageBoxErrorHandler(std::function<QWidget*()> parent) : parent_(std::move(parent)) {}
+  ~MessageBoxErrorHandler() override;
+  MessageBoxErrorHandler(const MessageBoxErrorHandler&) = delete;
+  MessageBoxErrorHandler& operator=(const MessageBoxErrorHandler&) = delete;
   void showError(const std::string& message) override;
 
  private:
   std::function<QWidget*()> parent_;
+  std::vector<QPointer<QMessageBox>> ouvertes_;
 };

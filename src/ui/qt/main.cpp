@@ -7,10 +7,12 @@
 #include <csignal>
 #include <malloc.h>
 #include <fcntl.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "app/TForm1.h"
@@ -107,6 +109,31 @@ void GestionnaireMessagesQt(QtMsgType type, const QMessageLogContext&, const QSt
 }
 
 constexpr int kAttenteZoneNotificationMs = 15000;
+// How long a start waits for the holder of the instance lock to answer: a program that is
+// starting listens once its window is made, one that is ending lets the lock go.
+constexpr auto kAttenteDetenteurVerrou = std::chrono::seconds(10);
+
+// Says how a command sent to the running program went; the exit status.
+int IssueCommande(const std::string& commande, const InstanceChannel::Resultat& resultat) {
+  switch (resultat.issue) {
+    case InstanceChannel::Issue::Fait:
+      return 0;
+    case InstanceChannel::Issue::Refuse:
+      std::fprintf(stderr, "verrelune: --%s was not carried out: %s\n", commande.c_str(),
+                   resultat.raison.c_str());
+      return 1;
+    case InstanceChannel::Issue::SansReponse:
+      std::fprintf(stderr,
+                   "verrelune: the running instance did not answer; --%s was not confirmed\n",
+                   commande.c_str());
+      return 1;
+    case InstanceChannel::Issue::Absent:
+      break;
+  }
+  std::fputs("verrelune: no running instance to reach; start it with verrelune or verrelune --show\n",
+             stderr);
+  return 1;
+}
 
 int gTubeSignaux[2] = {-1, -1};
 
@@ -140,19 +167,28 @@ int main(int argc, char** argv) {
   const std::string cheminProgramme = platform::posix::runningProgramPath();
   const std::string nomProgramme = platform::posix::fileNameOf(cheminProgramme);
   const std::string commande = CommandeDemandee(premierArgument);
-  auto verrou = platform::posix::InstanceLock::tryAcquire(nomProgramme);
-  if (!verrou) {
-    // Another instance runs: a plain start ends silently, a command goes to that instance.
-    if (commande.empty()) return 0;
-    QCoreApplication client(argc, argv);
-    if (InstanceChannel::send(nomProgramme, commande)) return 0;
-    std::fputs("verrelune: the running instance does not answer\n", stderr);
-    return 1;
-  }
-  if (!commande.empty() && commande != "show") {
-    std::fputs("verrelune: no running instance to reach; start it with verrelune or verrelune --show\n",
-               stderr);
-    return 1;
+  // A command for the running program never takes the instance lock, not even for a moment:
+  // a start at that moment would take the client for a running instance and end.
+  if (!commande.empty() && commande != "show")
+    return IssueCommande(commande, InstanceChannel::send(nomProgramme, commande));
+
+  // The lock's holder is a running instance, or one that is starting or ending: a start that
+  // finds nobody answering tries again rather than end with no instance left.
+  std::optional<platform::posix::InstanceLock> verrou;
+  const auto limite = std::chrono::steady_clock::now() + kAttenteDetenteurVerrou;
+  while (!(verrou = platform::posix::InstanceLock::tryAcquire(nomProgramme))) {
+    if (commande == "show") {
+      const auto resultat = InstanceChannel::send(nomProgramme, commande, 0);
+      if (resultat.issue != InstanceChannel::Issue::Absent) return IssueCommande(commande, resultat);
+    } else if (InstanceChannel::ecoute(nomProgramme)) {
+      return 0;  // a plain second start ends silently
+    }
+    if (std::chrono::steady_clock::now() > limite) {
+      std::fprintf(stderr, "verrelune: another instance holds %s but does not answer\n",
+                   platform::posix::InstanceLock::lockPath(nomProgramme).c_str());
+      return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 
   if (!AffichageDisponible()) {
@@ -166,6 +202,19 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Verrelune"));
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // From the moment other starts can find this program, a request to end is not lost.
+  if (::pipe2(gTubeSignaux, O_CLOEXEC | O_NONBLOCK) == 0) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SurSignal);
+  }
+  // Commands from other starts are taken from now on, and done once the event loop runs,
+  // when the window is made; a message box shown on the way has no loop of its own.
+  TForm1* formulaire = nullptr;
+  InstanceChannel canal(nomProgramme, [&formulaire](const std::string& recue,
+                                                    const InstanceChannel::Reponse& repondre) {
+    if (!formulaire) return repondre("the program is still starting");
+    formulaire->Executer([&] { formulaire->CommandeExterne(recue, repondre); });
+  });
+
   // What runs killed while writing left behind goes before this run writes anything.
   platform::posix::removeStaleTemporaryFiles(platform::posix::XdgDirs::fromEnvironment());
   platform::posix::FileRegistry registre;
@@ -176,7 +225,6 @@ int main(int argc, char** argv) {
   QtShell shell;
   MainWindow fenetre;
   MessageBoxErrorHandler erreurs([&fenetre] { return fenetre.isVisible() ? &fenetre : nullptr; });
-  TForm1* formulaire = nullptr;
   QtTrayIcon iconeTray(
       [&formulaire, &fenetre](std::uint32_t evenement) {
         if (formulaire)
@@ -198,22 +246,18 @@ int main(int argc, char** argv) {
   formulaire = &form;
   fenetre.attacher(form);
 
-  // A polite end of the session (or Ctrl+C in a terminal) quits as the tray menu's Quit does.
-  if (::pipe2(gTubeSignaux, O_CLOEXEC) == 0) {
+  // A polite end of the session (or Ctrl+C in a terminal) quits as the tray menu's Quit does,
+  // once the event loop runs; one that came during the start is kept until then.
+  if (gTubeSignaux[0] >= 0) {
     auto* notificateur = new QSocketNotifier(gTubeSignaux[0], QSocketNotifier::Read, &application);
     QObject::connect(notificateur, &QSocketNotifier::activated, [&form, &fenetre] {
       char octet;
       [[maybe_unused]] auto lu = ::read(gTubeSignaux[0], &octet, 1);
       fenetre.differer([&form] { form.MenuQuitterClick(); });
     });
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) std::signal(signal, SurSignal);
   }
 
   form.FormCreate();
-  // Commands from other starts are taken once the window is made.
-  InstanceChannel canal(nomProgramme, [&form](const std::string& recue) {
-    form.Executer([&] { form.CommandeExterne(recue); });
-  });
   // At log-in the panel may come a little after the program: the icon appears as soon as it
   // does, and only a long absence is worth a word.
   iconeTray.surAbsence(kAttenteZoneNotificationMs, [] {
@@ -224,6 +268,7 @@ int main(int argc, char** argv) {
   if (fenetre.afficherAuDemarrage()) fenetre.afficherPremiereFois();
 
   const int code = application.exec();
+  canal.arreter();
   form.FormDestroy();
   return code;
 }
