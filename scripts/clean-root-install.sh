@@ -55,7 +55,7 @@ dedans apt-get update -qq
 echo "\$ apt-get install ./tmp/$(basename "$deb")"
 dedans sh -c "cd / && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./tmp/$(basename "$deb")" \
   >"$dir/install.log" 2>&1 || { tail -n 30 "$dir/install.log"; exit 1; }
-grep -E '^(The following NEW|[0-9]+ upgraded)' -A0 "$dir/install.log"
+grep -E '^[0-9]+ upgraded' "$dir/install.log"
 echo "verrelune --version: $(dedans /usr/bin/verrelune --version)"
 manquantes=$(dedans ldd /usr/bin/verrelune | grep 'not found' || true)
 [ -z "$manquantes" ] || faute "libraries not found: $manquantes"
