@@ -10,6 +10,10 @@ verrelune_packages_test=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x
 # The TIFF tests and benchmark compare with libtiff; its tools make the benchmark's inputs.
 verrelune_packages_test+=(libtiff-dev libtiff-tools)
 
+# The Debian package is made by CPack (dpkg-shlibdeps computes its dependencies) and checked by
+# lintian, appstreamcli and desktop-file-validate (scripts/packages.sh).
+verrelune_packages_packaging=(dpkg-dev fakeroot binutils man-db lintian appstream desktop-file-utils)
+
 verrelune_install_missing() {
   local missing=() package
   for package in "$@"; do

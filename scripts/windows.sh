@@ -1,10 +1,11 @@
 # The Windows build: cross-compiling with mingw-w64 and running under wine.
 # Sourced by ./test; `bash scripts/windows.sh sources DIR` fetches the library sources alone.
 
-# inotify-tools counts the files the program opens under wine. wine32 (the 32-bit loader, from
-# the i386 architecture) is installed apart, by verrelune_install_wine32.
+# inotify-tools counts the files the program opens under wine; nsis makes the installer.
+# wine32 (the 32-bit loader, from the i386 architecture) is installed apart, by
+# verrelune_install_wine32.
 verrelune_packages_windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix nasm dpkg-dev
-  wine64 wine xvfb xauth inotify-tools)
+  wine64 wine xvfb xauth inotify-tools nsis unzip)
 
 # The library sources the Windows program links statically, pinned to the versions of Debian 12.
 verrelune_windows_source_packages=(zlib=1:1.2.13.dfsg-1 libjpeg-turbo=1:2.1.5-2)

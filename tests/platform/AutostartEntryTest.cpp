@@ -13,6 +13,7 @@ TEST(AutostartEntry, IsADesktopEntryThatStartsTheCommandLine) {
             "Type=Application\n"
             "Name=Verrelune\n"
             "Exec=\"/opt/verrelune/verrelune\" /background\n"
+            "TryExec=/opt/verrelune/verrelune\n"
             "Icon=verrelune\n"
             "X-GNOME-Autostart-enabled=true\n");
 }
@@ -28,13 +29,34 @@ TEST(AutostartEntry, ExecQuotesAndEscapesThePath) {
             std::string::npos);
 }
 
+// TryExec holds the bare program path: only the escapes of a string value, no Exec quoting.
+struct TryExecCase {
+  std::string commandLine;
+  std::string tryExec;
+};
+
+class AutostartTryExec : public testing::TestWithParam<TryExecCase> {};
+
+TEST_P(AutostartTryExec, NamesTheProgramFile) {
+  const std::string entry = autostartEntryFor(GetParam().commandLine);
+  EXPECT_NE(entry.find("\nTryExec=" + GetParam().tryExec + "\n"), std::string::npos) << entry;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, AutostartTryExec,
+    testing::Values(TryExecCase{"\"/usr/bin/verrelune\" /background", "/usr/bin/verrelune"},
+                    TryExecCase{R"("/a b/100%/q"`$" /background)", R"(/a b/100%/q"`$)"},
+                    TryExecCase{R"("/back\slash" /background)", R"(/back\\slash)"},
+                    TryExecCase{"\"/new\nline\" /background", "/new\\nline"},
+                    TryExecCase{"\" /leading\" /background", "\\s/leading"}));
+
 class AutostartRoundTrip : public testing::TestWithParam<std::string> {};
 
 TEST_P(AutostartRoundTrip, CommandLineComesBackExactly) {
   const std::string commandLine = "\"" + GetParam() + "\" /background";
   const std::string entry = autostartEntryFor(commandLine);
   // One line per key: nothing in the path may break the entry's lines.
-  EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), 6);
+  EXPECT_EQ(std::count(entry.begin(), entry.end(), '\n'), 7);
   EXPECT_EQ(commandLineOfAutostartEntry(entry), commandLine);
 }
 

@@ -149,6 +149,8 @@ TEST_F(Demarrage, FirstStartWritesTheDefaultsAndTheAutostartEntry) {
   EXPECT_NE(entree.find("Exec=\"" + fs::canonical(kProgramme).string() + "\" /background"),
             std::string::npos)
       << entree;
+  EXPECT_NE(entree.find("\nTryExec=" + fs::canonical(kProgramme).string() + "\n"), std::string::npos)
+      << entree;
 
   // SIGTERM ends it as Quit does.
   ::kill(pid, SIGTERM);

@@ -75,6 +75,12 @@ std::string escapeStringValue(const std::string& value) {
   return result;
 }
 
+// A value's leading spaces would be taken for the space around its "=": the first becomes \s.
+std::string escapeLeadingSpace(std::string value) {
+  if (!value.empty() && value[0] == ' ') value.replace(0, 1, "\\s");
+  return value;
+}
+
 std::string unescapeStringValue(std::string_view value) {
   std::string result;
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -149,11 +155,14 @@ std::string autostartEntryFor(const std::string& commandLine) {
     exec += execArgument(arguments[i], i == 0);
   }
   // Bytes that are not UTF-8 have no escape in a desktop entry; they are written as they are,
-  // which launchers that pass the path through unchanged accept.
+  // which launchers that pass the path through unchanged accept. TryExec names the program file
+  // itself (no Exec quoting): once the program is removed, the session skips the entry at log-in
+  // instead of failing to start it.
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Name=Verrelune\n"
          "Exec=" + escapeStringValue(exec) + "\n"
+         "TryExec=" + escapeLeadingSpace(escapeStringValue(arguments[0])) + "\n"
          "Icon=verrelune\n"
          "X-GNOME-Autostart-enabled=true\n";
 }

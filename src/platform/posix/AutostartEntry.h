@@ -9,7 +9,7 @@ namespace platform::posix {
 // one the program registers: the program path in double quotes, a space and the switches
 // ("\"/opt/verrelune/verrelune\" /background").
 
-// The whole desktop entry file that starts `commandLine` at log-in.
+// The whole desktop entry file that starts `commandLine` at log-in, while its program file exists.
 std::string autostartEntryFor(const std::string& commandLine);
 
 // The command line back from a desktop entry file; nothing when it holds no Exec key.

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "app/TForm1.h"
+#include "base/Version.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureReaders.h"
 #include "png/PNGObject.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/TForm1.h"
+#include "base/Version.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/PictureReaders.h"
 #include "platform/win32/Win32Desktop.h"
@@ -27,9 +28,26 @@ std::string PremierArgument() {
   return __argc > 1 && __argv[1] ? std::string(__argv[1]) : std::string();
 }
 
+// Prints "Verrelune x.y.z" where the caller reads it: the standard output when it is redirected,
+// else the console the program was started from. A window program has neither by itself.
+void AfficherVersion() {
+  const std::string texte = std::string("Verrelune ") + VERRELUNE_VERSION + "\r\n";
+  HANDLE sortie = GetStdHandle(STD_OUTPUT_HANDLE);
+  if ((sortie == nullptr || sortie == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
+    sortie = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (sortie == nullptr || sortie == INVALID_HANDLE_VALUE) return;
+  DWORD ecrits = 0;
+  WriteFile(sortie, texte.data(), static_cast<DWORD>(texte.size()), &ecrits, nullptr);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (PremierArgument() == "--version") {
+    AfficherVersion();
+    return 0;
+  }
   // Every module's start-up: the picture kinds join the format registry in their order.
   RegisterJpegFormats();
   RegisterPictureReaders();
