@@ -32,7 +32,9 @@ verrelune_install_missing() {
       return 1
     fi
   fi
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  # One index the mirror is still writing (or one of another architecture) fails the update but
+  # seldom the install, which says what it could not find.
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq || true
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}"
 }
