@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "base/TemporaryName.h"
 #include "wallpaper/Chemins.h"
 
 #if defined(_WIN32)
@@ -94,17 +96,92 @@ bool Tronquer(std::FILE* f, std::uint64_t taille) {
 #endif
 }
 
-// Opens (making it, readable by its owner only) a file of the cache for reading and writing.
-std::FILE* Ouvrir(const fs::path& chemin) {
 #if defined(_WIN32)
+// Opens (making it) a file of the cache for reading and writing.
+std::FILE* Ouvrir(const fs::path& chemin, bool, std::string&) {
   std::FILE* f = _wfopen(chemin.c_str(), L"r+b");
   return f ? f : _wfopen(chemin.c_str(), L"w+b");
+}
 #else
-  const int descripteur = ::open(chemin.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+// Why the file at `chemin`, opened as `descripteur`, is no file for the cache to write: not a
+// regular file of the user's, or a file with another name elsewhere (a hard link to a file of
+// the user's would be filled with cells). Empty when it is fine.
+std::string Inutilisable(int descripteur) {
+  struct stat etat {};
+  if (::fstat(descripteur, &etat) != 0) return std::strerror(errno);
+  if (!S_ISREG(etat.st_mode)) return "it is not a regular file";
+  if (etat.st_uid != ::geteuid()) return "it belongs to another user";
+  if (etat.st_nlink != 1) return "it has other names (hard links)";
+  return {};
+}
+
+// Opens a file of the cache for reading and writing, as every file the program writes is: never
+// through a symbolic link, never into a file that is not the cache's own. A missing file is made
+// (exclusive, readable by its owner only). Something else at its name (a link, a named pipe, a
+// folder, a file that cannot be written) is never written: when `remplacer`, a fresh empty file
+// made under a temporary name takes its name, or when even the rename fails serves this run
+// without a name; `pourquoi` then says what was wrong. Nothing when no file can be had.
+std::FILE* Ouvrir(const fs::path& chemin, bool remplacer, std::string& pourquoi) {
+  int descripteur = ::open(chemin.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (descripteur >= 0) {
+    pourquoi = Inutilisable(descripteur);
+    if (!pourquoi.empty()) {
+      ::close(descripteur);
+      descripteur = -1;
+    }
+  } else if (errno == ENOENT) {
+    if (!remplacer) return nullptr;
+    descripteur = ::open(chemin.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descripteur < 0) pourquoi = std::strerror(errno);
+  } else {
+    pourquoi = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+  }
+  if (descripteur < 0 && remplacer) {
+    const std::string dossier = chemin.parent_path().string();
+    const std::string nom = chemin.filename().string();
+    for (int essai = 0; essai < 100 && descripteur < 0; ++essai) {
+      const std::string temporaire = dossier + "/" + temporaryNameFor(nom, static_cast<long>(::getpid()));
+      descripteur = ::open(temporaire.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (descripteur < 0) {
+        if (errno != EEXIST) break;
+        continue;
+      }
+      // Replaces the name only, never what it led to; a folder in the way stays, and the
+      // file then has no name.
+      if (::rename(temporaire.c_str(), chemin.c_str()) != 0) ::unlink(temporaire.c_str());
+    }
+  }
   if (descripteur < 0) return nullptr;
   std::FILE* f = ::fdopen(descripteur, "r+b");
   if (!f) ::close(descripteur);
   return f;
+}
+#endif
+
+// A new file that will replace `nom` in `dossier` once written, under a name of its own: made
+// exclusive and never through a link, so that nothing planted at a name fixed in advance is
+// ever written. `temporaire` is its name.
+std::FILE* OuvrirNouveau(const fs::path& dossier, const std::string& nom, fs::path& temporaire) {
+#if defined(_WIN32)
+  temporaire = dossier / (nom + ".new");
+  return _wfopen(temporaire.c_str(), L"w+b");
+#else
+  for (int essai = 0; essai < 100; ++essai) {
+    temporaire = dossier / temporaryNameFor(nom, static_cast<long>(::getpid()));
+    const int descripteur =
+        ::open(temporaire.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descripteur < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    std::FILE* f = ::fdopen(descripteur, "r+b");
+    if (!f) {
+      ::close(descripteur);
+      ::unlink(temporaire.c_str());
+    }
+    return f;
+  }
+  return nullptr;
 #endif
 }
 
@@ -157,23 +234,48 @@ CacheVignettes::CacheVignettes(const std::string& dossier, std::uint64_t tailleM
   const fs::path chemin = CheminSysteme(dossier_);
   fs::create_directories(chemin, erreur);
   // One program writes the cache at a time; another only reads it.
+  std::string pourquoi;
 #if !defined(_WIN32)
-  verrou_fichier_ = ::open((chemin / "thumbnails.lock").c_str(),
-                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (std::FILE* verrou = Ouvrir(chemin / "thumbnails.lock", true, pourquoi)) {
+    verrou_fichier_ = ::fcntl(::fileno(verrou), F_DUPFD_CLOEXEC, 0);
+    std::fclose(verrou);
+  }
+  if (!pourquoi.empty()) signaler("thumbnails.lock", pourquoi);
   ecriture_ = verrou_fichier_ >= 0 && ::flock(verrou_fichier_, LOCK_EX | LOCK_NB) == 0;
 #else
   // The lock file open without sharing is the lock.
   ecriture_ = _wsopen_s(&verrou_fichier_, (chemin / "thumbnails.lock").c_str(),
                         _O_RDWR | _O_CREAT | _O_NOINHERIT, _SH_DENYRW, _S_IREAD | _S_IWRITE) == 0;
 #endif
-  index_ = Ouvrir(chemin / "thumbnails.index");
-  donnees_ = Ouvrir(chemin / "thumbnails.data");
+  for (auto [fichier, nom] : {std::pair{&index_, "thumbnails.index"}, std::pair{&donnees_, "thumbnails.data"}}) {
+    pourquoi.clear();
+    *fichier = Ouvrir(chemin / nom, ecriture_, pourquoi);
+    if (!pourquoi.empty()) signaler(nom, pourquoi);
+  }
   if (!index_ || !donnees_ || !charger()) {
     if (index_) std::fclose(index_);
     if (donnees_) std::fclose(donnees_);
     index_ = donnees_ = nullptr;
+    if (ecriture_) signaler("", "");
     ecriture_ = false;
   }
+}
+
+// Once a run: a cache that cannot use its files decodes every picture at every start, which
+// is worth knowing.
+void CacheVignettes::signaler(const std::string& fichier, const std::string& pourquoi) {
+  if (signale_) return;
+  signale_ = true;
+  if (fichier.empty())
+    std::fprintf(stderr,
+                 "verrelune: the thumbnail cache in %s cannot be used; thumbnails are made again at "
+                 "every start.\n",
+                 dossier_.c_str());
+  else
+    std::fprintf(stderr,
+                 "verrelune: the thumbnail cache file %s/%s cannot be used (%s); the cache starts "
+                 "afresh beside it.\n",
+                 dossier_.c_str(), fichier.c_str(), pourquoi.c_str());
 }
 
 CacheVignettes::~CacheVignettes() {
@@ -249,10 +351,10 @@ void CacheVignettes::compacter() {
   std::sort(gardees.begin(), gardees.end(),
             [](const auto& a, const auto& b) { return a.second.position > b.second.position; });
   const fs::path dossier = CheminSysteme(dossier_);
-  std::FILE* index = Ouvrir(dossier / "thumbnails.index.new");
-  std::FILE* donnees = Ouvrir(dossier / "thumbnails.data.new");
-  bool bon = index && donnees && Tronquer(index, 0) && Tronquer(donnees, 0) &&
-             EcrireA(index, 0, kEnteteIndex, kTailleEntete) &&
+  fs::path nomIndex, nomDonnees;
+  std::FILE* index = OuvrirNouveau(dossier, "thumbnails.index", nomIndex);
+  std::FILE* donnees = index ? OuvrirNouveau(dossier, "thumbnails.data", nomDonnees) : nullptr;
+  bool bon = index && donnees && EcrireA(index, 0, kEnteteIndex, kTailleEntete) &&
              EcrireA(donnees, 0, kEnteteDonnees, kTailleEntete);
   std::unordered_map<std::uint64_t, Entree> nouvelles;
   std::uint64_t finDonnees = kTailleEntete;
@@ -284,20 +386,21 @@ void CacheVignettes::compacter() {
     index_ = donnees_ = nullptr;
 #endif
     // Data first: an index that outlives its data only meets cells that fail their checks.
-    fs::rename(dossier / "thumbnails.data.new", dossier / "thumbnails.data", erreur);
-    if (!erreur) fs::rename(dossier / "thumbnails.index.new", dossier / "thumbnails.index", erreur);
+    fs::rename(nomDonnees, dossier / "thumbnails.data", erreur);
+    if (!erreur) fs::rename(nomIndex, dossier / "thumbnails.index", erreur);
   }
   const bool remplaces = bon && !erreur;
   if (!remplaces) {
-    fs::remove(dossier / "thumbnails.data.new", erreur);
-    fs::remove(dossier / "thumbnails.index.new", erreur);
+    if (!nomDonnees.empty()) fs::remove(nomDonnees, erreur);
+    if (!nomIndex.empty()) fs::remove(nomIndex, erreur);
     if (index_ && donnees_) return;
   }
   // The new files, or on Windows the old ones closed for a replacement that failed.
   if (index_) std::fclose(index_);
   if (donnees_) std::fclose(donnees_);
-  index_ = Ouvrir(dossier / "thumbnails.index");
-  donnees_ = Ouvrir(dossier / "thumbnails.data");
+  std::string pourquoi;
+  index_ = Ouvrir(dossier / "thumbnails.index", false, pourquoi);
+  donnees_ = Ouvrir(dossier / "thumbnails.data", false, pourquoi);
   if (!index_ || !donnees_) {
     ecriture_ = false;
     entrees_.clear();

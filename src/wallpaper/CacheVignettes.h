@@ -74,12 +74,14 @@ class CacheVignettes {
   bool recommencer();
   void compacter();
   std::optional<Canvas> lireCellule(const Cle& cle, const Entree& entree);
+  void signaler(const std::string& fichier, const std::string& pourquoi);
 
   std::string dossier_;
   std::uint64_t tailleMax_;
   std::FILE* index_ = nullptr;
   std::FILE* donnees_ = nullptr;
   bool ecriture_ = false;
+  bool signale_ = false;  // a file that cannot be used was reported
   int verrou_fichier_ = -1;  // holds the writer's lock
   std::uint64_t finDonnees_ = 0;
   std::uint64_t finIndex_ = 0;

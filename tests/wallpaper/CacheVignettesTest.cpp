@@ -1,7 +1,10 @@
 #include "wallpaper/CacheVignettes.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -34,9 +37,10 @@ bool MemesPixels(const Canvas& a, const Canvas& b) {
 class Cache : public ::testing::Test {
  protected:
   Cache() {
-    dossier_ = fs::temp_directory_path() /
-               ("cache-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string nom = "cache-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name();
+    std::replace(nom.begin(), nom.end(), '/', '-');
+    dossier_ = fs::temp_directory_path() / nom;
     fs::remove_all(dossier_);
   }
   ~Cache() override { fs::remove_all(dossier_); }
@@ -135,6 +139,63 @@ TEST_F(Cache, ASecondProgramReadsButDoesNotWrite) {
   second.ecrire(Cle("/p/b"), Cellule(2));
   EXPECT_FALSE(premier.lire(Cle("/p/b")));
 }
+
+// What stands at the names of the cache's files, or at the name compaction once used, is never
+// written: a hard link there leads to a file of the user's. The cache starts afresh beside it,
+// says so once, and works.
+enum class Obstacle { LienDur, LienSymbolique, Fifo, Dossier, LectureSeule };
+struct Plante {
+  const char* nom;
+  Obstacle obstacle;
+};
+class CacheObstacle : public Cache, public ::testing::WithParamInterface<Plante> {};
+
+TEST_P(CacheObstacle, IsNeverWrittenAndTheCacheStillWorks) {
+  const fs::path cacheDossier = dossier_ / "cache";
+  const fs::path utilisateur = dossier_ / "precieux";
+  fs::create_directories(cacheDossier);
+  std::ofstream(utilisateur, std::ios::binary) << "precious";
+  const fs::path place = cacheDossier / GetParam().nom;
+  switch (GetParam().obstacle) {
+    case Obstacle::LienDur: fs::create_hard_link(utilisateur, place); break;
+    case Obstacle::LienSymbolique: fs::create_symlink(utilisateur, place); break;
+    case Obstacle::Fifo: ASSERT_EQ(::mkfifo(place.c_str(), 0600), 0); break;
+    case Obstacle::Dossier: fs::create_directories(place / "x"); break;
+    case Obstacle::LectureSeule:
+      std::ofstream(place) << "x";
+      fs::permissions(place, fs::perms::owner_read);
+      break;
+  }
+  constexpr std::uint64_t kBorne = 64 * 1024;  // the second run compacts
+  ::testing::internal::CaptureStderr();
+  for (int run = 0; run < 2; ++run) {
+    CacheVignettes cache(cacheDossier.string(), kBorne);
+    ASSERT_TRUE(cache.enEcriture()) << run;
+    cache.ecrire(Cle("/p/run" + std::to_string(run)), Cellule(7));
+    EXPECT_TRUE(cache.lire(Cle("/p/run" + std::to_string(run)))) << run;
+    for (int i = 0; i < 100; ++i) cache.ecrire(Cle("/p/" + std::to_string(i)), Cellule(static_cast<std::uint8_t>(i)));
+  }
+  const std::string dit = ::testing::internal::GetCapturedStderr();
+  std::ifstream lu(utilisateur, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(lu), {}), "precious");
+  // Said at each start while the obstacle stays (a folder), once when its name is taken back.
+  long lignes = GetParam().obstacle == Obstacle::Dossier ? 2 : 1;
+  if (std::string(GetParam().nom).ends_with(".new") ||
+      (GetParam().obstacle == Obstacle::LectureSeule && ::geteuid() == 0))
+    lignes = 0;
+  EXPECT_EQ(std::count(dit.begin(), dit.end(), '\n'), lignes) << dit;
+  if (GetParam().obstacle == Obstacle::Dossier) {
+    EXPECT_TRUE(fs::exists(place / "x"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Noms, CacheObstacle,
+    ::testing::Values(Plante{"thumbnails.data", Obstacle::LienDur}, Plante{"thumbnails.index", Obstacle::LienDur},
+                      Plante{"thumbnails.data.new", Obstacle::LienDur},
+                      Plante{"thumbnails.index.new", Obstacle::LienDur},
+                      Plante{"thumbnails.data", Obstacle::LienSymbolique}, Plante{"thumbnails.index", Obstacle::Fifo},
+                      Plante{"thumbnails.data", Obstacle::Dossier}, Plante{"thumbnails.index", Obstacle::LectureSeule}));
 
 // With the cache, a second start builds no thumbnail: the cells come back as they were made,
 // and a picture that changed is made again.
