@@ -18,9 +18,10 @@ namespace platform::posix {
 // registry.reg.lock beside the file and replaces the file atomically, so concurrent writers
 // never lose each other's values and a crash never leaves half a file. A line of the file that
 // cannot be read costs only itself (one line on stderr says so); a file that is not a registry
-// file at all, is larger than kMaxFileBytes or is not a regular file is moved aside as
-// registry.reg.corrupt, with one line on stderr, and the settings start again from their
-// defaults. A settings file or autostart entry that is a symbolic link of the user's (a
+// file at all, is larger than kMaxFileBytes or is not a regular file is moved aside under a name
+// of its own with the date (registry.reg.corrupt-20261209-172810.123456789; the five newest
+// are kept), with one line on stderr, and the settings start again from their defaults. A
+// settings file or autostart entry that is a symbolic link of the user's (a
 // dotfiles folder) is written through: the file it points to is replaced, in its own folder.
 //
 // Two keys are not kept in the file:
