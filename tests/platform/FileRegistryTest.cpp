@@ -160,6 +160,26 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryUnreadable,
                          testing::Values(Unreadable::NotARegistryFile, Unreadable::TooLarge,
                                          Unreadable::NamedPipe));
 
+// A file that reads can be changed: files of 1 MiB in the forms that grow most when the
+// program writes them (a section line per value and no blank lines; quoted bytes that must be
+// written in hexadecimal).
+class FileRegistryGrowingFile : public FileRegistryTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(FileRegistryGrowingFile, ReadsAndCanBeChanged) {
+  constexpr std::size_t kSize = 1024 * 1024 - 100;
+  std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n\"Garde\"=\"ok\"\n";
+  for (int i = 0; text.size() < kSize - 64; ++i)
+    text += GetParam() ? "[HKEY_CURRENT_USER\\K" + std::to_string(i) + "]\n"
+                       : "\"V" + std::to_string(i) + "\"=\"" + std::string(40, '\xE9') + "\"\n";
+  TempEnvironment::write(env.registryFile(), text);
+  ASSERT_EQ(readText("Garde"), "ok");
+  EXPECT_NO_THROW(writeText("WallPaperActuel", "/a.png"));
+  EXPECT_EQ(readText("WallPaperActuel"), "/a.png");
+  EXPECT_EQ(readText("Garde"), "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, FileRegistryGrowingFile, testing::Bool());
+
 // Each unreadable file is kept under a name of its own: a second one never destroys the first.
 TEST_F(FileRegistryTest, TheNewestUnreadableFilesAreAllKeptAside) {
   for (int i = 0; i < 7; ++i) {

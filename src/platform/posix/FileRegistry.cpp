@@ -116,13 +116,17 @@ struct FileRegistry::Store {
       return nullptr;
     }
     if (!read) return remember(std::nullopt, RegistryDocument{});
+    bool tooLarge = read->outcome == FileRead::Outcome::TooLarge;
     if (read->outcome == FileRead::Outcome::Read) {
       if (auto document = RegistryDocument::parse(read->content)) {
-        if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
-        return remember(read->stamp, std::move(*document));
+        // A file the program could not write back would make every change fail.
+        tooLarge = document->serialize().size() > kMaxFileBytes;
+        if (!tooLarge) {
+          if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
+          return remember(read->stamp, std::move(*document));
+        }
       }
     }
-    const bool tooLarge = read->outcome == FileRead::Outcome::TooLarge;
     if (!locked) {
       // Look again under the lock: a writer may have replaced the file meanwhile, and only one
       // process should move it aside.

@@ -39,8 +39,13 @@ class FileRegistry : public Registry {
 
   const std::string& filePath() const;
 
-  // A settings file above this size is not read: it is kept aside like an unreadable one.
-  static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+  // A settings file is read when it, and the file the program would write from it, are both
+  // at most this size; otherwise it is kept aside like an unreadable one. The program never
+  // writes a larger file (such a write fails), so whatever it reads it can write, and whatever
+  // it writes it reads again. Any registry file of up to a quarter of this size (1 MiB) is read,
+  // whatever its form: the written form is at most RegistryDocument::kSerializedGrowth times
+  // larger.
+  static constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
 
   struct Store;
 
