@@ -6,6 +6,8 @@
 //   wallpaper-bench library DIR         all thumbnails of a photo library: the first time on
 //                                       one worker and on one per core, then at the next
 //                                       start from the cache; time and peak memory of each
+//   wallpaper-bench cells DIR           the bytes the cache keeps for the thumbnail of each
+//                                       picture of DIR, against the pixels and plain deflate
 // Inputs: bench/prepare-inputs.sh makes the JPEG folder; bench/make-tree.sh a 100,000-file
 // tree; bench/make-library.sh JPEG_FOLDER N OUT a library of N photos.
 
@@ -20,8 +22,12 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "platform/posix/PosixFileSystem.h"
 #include "support/Entourage.h"
+#include "wallpaper/CelluleCompacte.h"
+#include "wallpaper/Vignette.h"
 
 namespace fs = std::filesystem;
 using Horloge = std::chrono::steady_clock;
@@ -144,6 +150,36 @@ int Bibliotheque(const std::string& dossier) {
   return 0;
 }
 
+// The cell of each picture on a 1920 x 1080 screen: its pixels (3 bytes each), deflated as they
+// are (what the cache kept before), and in the cache's form, which must give them back exactly.
+int Cellules(const std::string& dossier) {
+  Banc banc;
+  std::size_t n = 0, brut = 0, deflate = 0, compacte = 0;
+  for (const auto& entree : fs::recursive_directory_iterator(dossier)) {
+    if (!entree.is_regular_file()) continue;
+    const auto cellule = FabriquerVignette(entree.path().string(), banc.formats, 1920, 1080);
+    if (!cellule) continue;
+    std::vector<std::uint8_t> pixels;
+    for (int y = 0; y < 45; ++y)
+      for (int x = 0; x < 60; ++x)
+        for (int c = 0; c < 3; ++c) pixels.push_back(cellule->ScanLine(y)[static_cast<std::size_t>(x * 4 + c)]);
+    uLongf taille = compressBound(pixels.size());
+    std::vector<std::uint8_t> sortie(taille);
+    compress2(sortie.data(), &taille, pixels.data(), pixels.size(), 1);
+    const auto forme = CompresserCellule(*cellule);
+    const auto retour = DecompresserCellule(forme.data(), forme.size());
+    for (int y = 0; y < 45 && retour; ++y)
+      for (int x = 0; x < 60; ++x)
+        if (retour->Pixel(x, y) != cellule->Pixel(x, y)) return std::fprintf(stderr, "lossy: %s\n", entree.path().c_str()), 1;
+    std::printf("  %6zu %6lu %6zu  %s\n", pixels.size(), taille, forme.size(), entree.path().filename().c_str());
+    ++n, brut += pixels.size(), deflate += taille, compacte += forme.size();
+  }
+  if (n == 0) return std::fprintf(stderr, "no pictures in %s\n", dossier.c_str()), 1;
+  std::printf("%zu cells, bytes per cell: pixels %zu, deflated pixels %zu, cache form %zu\n", n, brut / n,
+              deflate / n, compacte / n);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +187,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "install") return Installation(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "scan") return Scan(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "library") return Bibliotheque(argv[2]);
-  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR | library DIR\n");
+  if (argc == 3 && std::string(argv[1]) == "cells") return Cellules(argv[2]);
+  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR | library DIR | cells DIR\n");
   return 2;
 }
