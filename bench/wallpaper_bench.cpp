@@ -6,6 +6,9 @@
 //   wallpaper-bench library DIR         all thumbnails of a photo library: the first time on
 //                                       one worker and on one per core, then at the next
 //                                       start from the cache; time and peak memory of each
+//   wallpaper-bench fill CACHE N        a cache filled with N cells of 8 KB, for start-up times
+//   wallpaper-bench starts DIR CACHE B  three starts of a library with a cache bounded to B
+//                                       bytes: pictures decoded at each
 //   wallpaper-bench cells DIR           the bytes the cache keeps for the thumbnail of each
 //                                       picture of DIR, against the pixels and plain deflate
 // Inputs: bench/prepare-inputs.sh makes the JPEG folder; bench/make-tree.sh a 100,000-file
@@ -180,6 +183,56 @@ int Cellules(const std::string& dossier) {
   return 0;
 }
 
+// Fills the cache in CACHE with N cells that hardly compress (8 KB each), under made-up paths:
+// a cache as full as a large library's, made in seconds.
+int Remplir(const std::string& cache, long n) {
+  CacheVignettes vignettes(cache);
+  std::uint32_t graine = 1;
+  Canvas cellule(60, 45);
+  for (long i = 0; i < n; ++i) {
+    for (int y = 0; y < 45; ++y)
+      for (int x = 0; x < 60; ++x) {
+        graine = graine * 1664525u + 1013904223u;
+        cellule.SetPixel(x, y, Color{static_cast<std::uint8_t>(graine >> 24), static_cast<std::uint8_t>(graine >> 16),
+                                     static_cast<std::uint8_t>(graine >> 8)});
+      }
+    vignettes.ecrire({"/fill/" + std::to_string(i), 1, 1, 1920, 1080}, cellule);
+  }
+  std::printf("%zu cells in %s\n", vignettes.nombre(), cache.c_str());
+  return 0;
+}
+
+// Three starts of a library with the cache in CACHE bounded to BOUND bytes, each in a process
+// of its own: pictures decoded at each (those whose cell the cache did not give), and time.
+int Demarrages(const std::string& dossier, const std::string& cache, std::uint64_t borne) {
+  for (int demarrage = 1; demarrage <= 3; ++demarrage) {
+    std::fflush(stdout);
+    const pid_t enfant = ::fork();
+    if (enfant == 0) {
+      Banc banc;
+      CacheVignettes vignettes(cache, borne);
+      ServicesMoteur services = banc.services(banc.disque);
+      services.cache = &vignettes;
+      MoteurWallpaper moteur(services);
+      moteur.attacher(banc.etat, *banc.timer, banc.reglages);
+      banc.etat.RepertoireRacine = dossier;
+      moteur.ScannerArborescence(false);
+      std::size_t trouvees = 0;
+      for (const auto& chemin : banc.etat.Catalogue)
+        if (const auto cle = CacheVignettes::CleDe(chemin, 1920, 1080); cle && vignettes.lire(*cle)) ++trouvees;
+      const auto debut = Horloge::now();
+      moteur.CreerVignettes();
+      std::printf("  start %d: %zu pictures, %zu decoded, %.2f s, %zu cells kept\n", demarrage,
+                  banc.etat.Catalogue.size(), banc.etat.Catalogue.size() - trouvees, Secondes(debut),
+                  vignettes.nombre());
+      std::fflush(stdout);
+      std::_Exit(0);
+    }
+    ::waitpid(enfant, nullptr, 0);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -187,7 +240,10 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "install") return Installation(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "scan") return Scan(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "library") return Bibliotheque(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "fill") return Remplir(argv[2], std::atol(argv[3]));
+  if (argc == 5 && std::string(argv[1]) == "starts")
+    return Demarrages(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
   if (argc == 3 && std::string(argv[1]) == "cells") return Cellules(argv[2]);
-  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR | library DIR | cells DIR\n");
+  std::fprintf(stderr, "usage: wallpaper-bench thumbnails DIR | install FILE | scan DIR | library DIR | cells DIR | fill CACHE N | starts DIR CACHE BOUND\n");
   return 2;
 }

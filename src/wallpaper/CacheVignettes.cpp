@@ -263,19 +263,61 @@ CacheVignettes::CacheVignettes(const std::string& dossier, std::uint64_t tailleM
     *fichier = Ouvrir(chemin / nom, ecriture_, pourquoi);
     if (!pourquoi.empty()) signaler(nom, pourquoi);
   }
-  if (!index_ || !donnees_ || !charger()) {
-    if (index_) std::fclose(index_);
-    if (donnees_) std::fclose(donnees_);
-    index_ = donnees_ = nullptr;
-    if (ecriture_) signaler("", "");
-    ecriture_ = false;
+  if (!index_ || !donnees_) {
+    fermer();
+    return;
   }
+  // The index is read on the cache's own thread, so that a large cache never delays the
+  // window; every use of the cache waits until it is read.
   std::lock_guard verrou(verrou_);
-  if (compactageEnCours_) {
-    // charger() asked for room: made on the cache's thread, while the program starts.
+  pret_ = false;
+  compactageEnCours_ = true;
+  compactage_ = std::thread([this] { preparer(); });
+}
+
+// The files cannot be used: every look-up misses.
+void CacheVignettes::fermer() {
+  if (index_) std::fclose(index_);
+  if (donnees_) std::fclose(donnees_);
+  index_ = donnees_ = nullptr;
+  if (ecriture_) signaler("", "");
+  ecriture_ = false;
+}
+
+void CacheVignettes::preparer() {
+  std::unique_lock verrou(verrou_);
+  bool compacter = false;
+  if (!charger())
+    fermer();
+  else
+    compacter = compactageVoulu_ && !arret_;
+  pret_ = true;
+  if (!compacter) {
     compactageEnCours_ = false;
-    lancerCompactage();
+    compactageFini_.notify_all();
+    return;
   }
+  // Mostly dead data, or a bound lowered since the last run: room is made now, the cache in use
+  // meanwhile.
+  compactageFini_.notify_all();
+  verrou.unlock();
+  this->compacter();
+}
+
+void CacheVignettes::attendrePret(std::unique_lock<std::mutex>& verrou) const {
+  compactageFini_.wait(verrou, [this] { return pret_; });
+}
+
+bool CacheVignettes::ouvert() const {
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
+  return donnees_ != nullptr;
+}
+
+bool CacheVignettes::enEcriture() const {
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
+  return ecriture_;
 }
 
 // Once a run: a cache that cannot use its files decodes every picture at every start, which
@@ -321,7 +363,8 @@ std::uint64_t CacheVignettes::Empreinte(const std::string& chemin) {
 }
 
 std::size_t CacheVignettes::nombre() const {
-  std::lock_guard verrou(verrou_);
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
   return entrees_.size();
 }
 
@@ -370,10 +413,10 @@ bool CacheVignettes::charger() {
 
   std::uint64_t vivants = 0;
   for (const auto& [empreinte, e] : entrees_) vivants += e.longueur;
-  // Mostly dead cells, or a bound lowered since the last run: room is made on the cache's
-  // thread once it is open (a full cache makes its room when the run shows what it uses).
-  compactageEnCours_ = ecriture_ && ((finDonnees_ > kCompactageMin && vivants < finDonnees_ / 2) ||
-                                     finDonnees_ > tailleMax_);
+  // Mostly dead cells, or a bound lowered since the last run: room is made at once (a full
+  // cache makes its room when the run shows what it uses).
+  compactageVoulu_ = ecriture_ && ((finDonnees_ > kCompactageMin && vivants < finDonnees_ / 2) ||
+                                   finDonnees_ > tailleMax_);
   return true;
 }
 
@@ -397,7 +440,8 @@ void CacheVignettes::marquer(Entree& e) {
 }
 
 void CacheVignettes::utiliser(const std::vector<std::uint64_t>& empreintes) {
-  std::lock_guard verrou(verrou_);
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
   for (std::uint64_t empreinte : empreintes) {
     const auto trouvee = entrees_.find(empreinte);
     if (trouvee != entrees_.end()) marquer(trouvee->second);
@@ -522,7 +566,8 @@ void CacheVignettes::compacter() {
 }
 
 std::optional<Canvas> CacheVignettes::lire(const Cle& cle) {
-  std::lock_guard verrou(verrou_);
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
   if (!donnees_) return std::nullopt;
   const auto trouvee = entrees_.find(Empreinte(cle.chemin));
   if (trouvee == entrees_.end()) return std::nullopt;
@@ -553,7 +598,8 @@ std::optional<Canvas> CacheVignettes::lireCellule(const Cle& cle, const Entree& 
 void CacheVignettes::ecrire(const Cle& cle, const Canvas& cellule) {
   if (cellule.Width() != kLargeur || cellule.Height() != kHauteur) return;
   const std::vector<std::uint8_t> record = RecordDonnees(cle, cellule);
-  std::lock_guard verrou(verrou_);
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
   if (!ecriture_ || record.empty()) return;
   if (finDonnees_ + record.size() > tailleMax_) {
     // Full: room is made when an eighth of the data at least is dead or not in use in this

@@ -25,8 +25,8 @@
 // foreign or broken file (or one of an older version) is started afresh. So the cache may lose
 // its last cells, never becomes unreadable, and is never trusted.
 //
-// The data never passes its size bound. Room is made on the cache's own thread, never on the
-// way to the window: at start when most of the data is dead (cells of pictures that changed),
+// The index is read on the cache's own thread, and every use waits for it. The data never
+// passes its size bound. Room is made on that thread too, never on the way to the window: at start when most of the data is dead (cells of pictures that changed),
 // and during a run when the cache is full and holds cells the run does not use. The cells the
 // run uses (those of the pictures handed to the workers, read or written) are kept first, so
 // that a library too large for the bound keeps the same part of itself from one start to the
@@ -53,8 +53,8 @@ class CacheVignettes {
   CacheVignettes(const CacheVignettes&) = delete;
   CacheVignettes& operator=(const CacheVignettes&) = delete;
 
-  bool ouvert() const { return donnees_ != nullptr; }
-  bool enEcriture() const { return ecriture_; }
+  bool ouvert() const;
+  bool enEcriture() const;
   std::size_t nombre() const;
 
   // The cell kept for this key, or nothing.
@@ -89,6 +89,9 @@ class CacheVignettes {
   static constexpr std::size_t kTailleRecord = 4 + 8 + 8 + 8 + 2 + 2 + 8 + 4 + 4;
   static std::array<std::uint8_t, kTailleRecord> Ligne(std::uint64_t empreinte, const Entree& e);
   bool charger();
+  void preparer();
+  void fermer();
+  void attendrePret(std::unique_lock<std::mutex>& verrou) const;
   bool recommencer();
   // Starts making room on the cache's thread, unless it is already at it; under verrou_.
   void lancerCompactage();
@@ -110,8 +113,10 @@ class CacheVignettes {
   std::uint64_t octetsUtilises_ = 0;  // data of the cells in use in this run
   std::uint64_t horloge_ = 0;         // ticks of use
   std::thread compactage_;
-  bool compactageEnCours_ = false;
+  bool pret_ = true;             // the index is read
+  bool compactageVoulu_ = false;
+  bool compactageEnCours_ = false;  // or the index being read
   bool arret_ = false;
-  std::condition_variable compactageFini_;
+  mutable std::condition_variable compactageFini_;
   mutable std::mutex verrou_;
 };
