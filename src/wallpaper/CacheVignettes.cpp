@@ -531,6 +531,16 @@ void CacheVignettes::compacter() {
     if (!erreur) fs::rename(nomIndex, dossier / "thumbnails.index", erreur);
   }
   const bool remplaces = bon && !erreur;
+#if !defined(_WIN32)
+  if (remplaces) {
+    std::swap(index, index_);
+    std::swap(donnees, donnees_);
+  }
+#endif
+  // The old files, or the new ones that did not take their place (closed before they go, as
+  // Windows removes no open file).
+  if (index) std::fclose(index);
+  if (donnees) std::fclose(donnees);
   if (!remplaces) {
     if (!nomDonnees.empty()) fs::remove(nomDonnees, erreur);
     if (!nomIndex.empty()) fs::remove(nomIndex, erreur);
@@ -542,14 +552,7 @@ void CacheVignettes::compacter() {
     index_ = Ouvrir(dossier / "thumbnails.index", false, pourquoi);
     donnees_ = Ouvrir(dossier / "thumbnails.data", false, pourquoi);
   }
-#else
-  if (remplaces) {
-    std::swap(index, index_);
-    std::swap(donnees, donnees_);
-  }
 #endif
-  if (index) std::fclose(index);
-  if (donnees) std::fclose(donnees);
   if (!index_ || !donnees_) {
     ecriture_ = false;
     entrees_.clear();
