@@ -1,6 +1,8 @@
 // The settings file under the fuzzer: whatever text the reader accepts, the writer writes back
 // in a form the reader reads again to the same keys and values, with no line left out, and
-// writing that again gives the same text. Every value read can be found by its key and name.
+// writing that again gives the same text, never more than kSerializedGrowth times the size of
+// what was read (the settings file's size limit relies on it). Every value read can be found by
+// its key and name.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto second = RegistryDocument::parse(written);
   if (!second || !(*second == *first) || second->ignoredLines() != 0 ||
       second->serialize() != written)
+    std::abort();
+  if (written.size() > RegistryDocument::kSerializedGrowth * size + RegistryDocument::kSerializedSlack)
     std::abort();
   for (const RegistryDocument::Key& key : second->keys())
     for (const RegistryDocument::Value& value : key.values)

@@ -22,6 +22,13 @@ AtelierVignettes::~AtelierVignettes() {
 }
 
 std::uint64_t AtelierVignettes::lancer(std::vector<Travail> travaux, int largeurEcran, int hauteurEcran) {
+  // The cells of these pictures are in use: kept first when the cache makes room.
+  if (cache_) {
+    std::vector<std::uint64_t> empreintes;
+    empreintes.reserve(travaux.size());
+    for (const Travail& travail : travaux) empreintes.push_back(CacheVignettes::Empreinte(travail.chemin));
+    cache_->utiliser(empreintes);
+  }
   std::uint64_t lot;
   {
     std::lock_guard verrou(verrou_);

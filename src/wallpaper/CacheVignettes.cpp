@@ -2,13 +2,18 @@
 
 #include <zlib.h>
 
+#include <thread>
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "base/TemporaryName.h"
+#include "wallpaper/CelluleCompacte.h"
 #include "wallpaper/Chemins.h"
 
 #if defined(_WIN32)
@@ -31,12 +36,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kEnteteIndex[8] = {'V', 'R', 'L', 'N', 'T', 'I', 'X', '1'};
-constexpr char kEnteteDonnees[8] = {'V', 'R', 'L', 'N', 'T', 'D', 'T', '1'};
+// Version 2: cells in their compact form, keyed by two digests of the path instead of the path.
+// Files of version 1 are foreign files: the cache starts afresh over them.
+constexpr char kEnteteIndex[8] = {'V', 'R', 'L', 'N', 'T', 'I', 'X', '2'};
+constexpr char kEnteteDonnees[8] = {'V', 'R', 'L', 'N', 'T', 'D', 'T', '2'};
 constexpr std::size_t kTailleEntete = 8;
 constexpr int kLargeur = 60;
 constexpr int kHauteur = 45;
-constexpr std::size_t kOctetsCellule = kLargeur * kHauteur * 3;
+// Second digest, size, modification time, screen width and height.
+constexpr std::size_t kTailleCle = 8 + 8 + 8 + 2 + 2;
 // Sanity bounds on what a file may claim.
 constexpr std::uint64_t kIndexMax = 64ull * 1024 * 1024;
 constexpr std::uint32_t kCelluleMax = 1024 * 1024;
@@ -44,12 +52,14 @@ constexpr std::uint32_t kCheminMax = 64 * 1024;
 // Below this the dead cells of changed pictures are not worth a rewrite.
 constexpr std::uint64_t kCompactageMin = 16ull * 1024 * 1024;
 
-// FNV-1a: stable from one run to the next, unlike std::hash.
-std::uint64_t Empreinte(const std::string& texte) {
-  std::uint64_t h = 14695981039346656037ull;
+// A second digest of the path, of another kind than the index's, kept with the cell: two paths
+// whose digests both agree (one chance in 2^128) are all it would take to show one picture's
+// thumbnail for another, where keeping the path itself cost up to 4 KB a cell.
+std::uint64_t SecondeEmpreinte(const std::string& texte) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ull ^ texte.size();
   for (unsigned char c : texte) {
-    h ^= c;
-    h *= 1099511628211ull;
+    h = (h ^ c) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
   }
   return h;
 }
@@ -94,42 +104,107 @@ bool Tronquer(std::FILE* f, std::uint64_t taille) {
 #endif
 }
 
-// Opens (making it, readable by its owner only) a file of the cache for reading and writing.
-std::FILE* Ouvrir(const fs::path& chemin) {
 #if defined(_WIN32)
+// Opens (making it) a file of the cache for reading and writing.
+std::FILE* Ouvrir(const fs::path& chemin, bool, std::string&) {
   std::FILE* f = _wfopen(chemin.c_str(), L"r+b");
   return f ? f : _wfopen(chemin.c_str(), L"w+b");
+}
 #else
-  const int descripteur = ::open(chemin.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+// Why the file at `chemin`, opened as `descripteur`, is no file for the cache to write: not a
+// regular file of the user's, or a file with another name elsewhere (a hard link to a file of
+// the user's would be filled with cells). Empty when it is fine.
+std::string Inutilisable(int descripteur) {
+  struct stat etat {};
+  if (::fstat(descripteur, &etat) != 0) return std::strerror(errno);
+  if (!S_ISREG(etat.st_mode)) return "it is not a regular file";
+  if (etat.st_uid != ::geteuid()) return "it belongs to another user";
+  if (etat.st_nlink != 1) return "it has other names (hard links)";
+  return {};
+}
+
+// Opens a file of the cache for reading and writing, as every file the program writes is: never
+// through a symbolic link, never into a file that is not the cache's own. A missing file is made
+// (exclusive, readable by its owner only). Something else at its name (a link, a named pipe, a
+// folder, a file that cannot be written) is never written: when `remplacer`, a fresh empty file
+// made under a temporary name takes its name, or when even the rename fails serves this run
+// without a name; `pourquoi` then says what was wrong. Nothing when no file can be had.
+std::FILE* Ouvrir(const fs::path& chemin, bool remplacer, std::string& pourquoi) {
+  int descripteur = ::open(chemin.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (descripteur >= 0) {
+    pourquoi = Inutilisable(descripteur);
+    if (!pourquoi.empty()) {
+      ::close(descripteur);
+      descripteur = -1;
+    }
+  } else if (errno == ENOENT) {
+    if (!remplacer) return nullptr;
+    descripteur = ::open(chemin.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descripteur < 0) pourquoi = std::strerror(errno);
+  } else {
+    pourquoi = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+  }
+  if (descripteur < 0 && remplacer) {
+    const std::string dossier = chemin.parent_path().string();
+    const std::string nom = chemin.filename().string();
+    for (int essai = 0; essai < 100 && descripteur < 0; ++essai) {
+      const std::string temporaire = dossier + "/" + temporaryNameFor(nom, static_cast<long>(::getpid()));
+      descripteur = ::open(temporaire.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (descripteur < 0) {
+        if (errno != EEXIST) break;
+        continue;
+      }
+      // Replaces the name only, never what it led to; a folder in the way stays, and the
+      // file then has no name.
+      if (::rename(temporaire.c_str(), chemin.c_str()) != 0) ::unlink(temporaire.c_str());
+    }
+  }
   if (descripteur < 0) return nullptr;
   std::FILE* f = ::fdopen(descripteur, "r+b");
   if (!f) ::close(descripteur);
   return f;
+}
+#endif
+
+// A new file that will replace `nom` in `dossier` once written, under a name of its own: made
+// exclusive and never through a link, so that nothing planted at a name fixed in advance is
+// ever written. `temporaire` is its name.
+std::FILE* OuvrirNouveau(const fs::path& dossier, const std::string& nom, fs::path& temporaire) {
+#if defined(_WIN32)
+  temporaire = dossier / (nom + ".new");
+  return _wfopen(temporaire.c_str(), L"w+b");
+#else
+  for (int essai = 0; essai < 100; ++essai) {
+    temporaire = dossier / temporaryNameFor(nom, static_cast<long>(::getpid()));
+    const int descripteur =
+        ::open(temporaire.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descripteur < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    std::FILE* f = ::fdopen(descripteur, "r+b");
+    if (!f) {
+      ::close(descripteur);
+      ::unlink(temporaire.c_str());
+    }
+    return f;
+  }
+  return nullptr;
 #endif
 }
 
-// The data record of a cell: its key, then its pixels (blue, green, red) compressed.
+// The data record of a cell: its key, then its compact form.
 std::vector<std::uint8_t> RecordDonnees(const CacheVignettes::Cle& cle, const Canvas& cellule) {
-  std::vector<std::uint8_t> brut(kOctetsCellule);
-  for (int y = 0; y < kHauteur; ++y) {
-    const auto ligne = cellule.ScanLine(y);
-    for (int x = 0; x < kLargeur; ++x)
-      std::memcpy(&brut[static_cast<std::size_t>((y * kLargeur + x) * 3)], &ligne[static_cast<std::size_t>(x * 4)], 3);
-  }
-  uLongf taille = compressBound(kOctetsCellule);
-  std::vector<std::uint8_t> comprime(taille);
-  if (compress2(comprime.data(), &taille, brut.data(), kOctetsCellule, 1) != Z_OK) return {};
-  std::vector<std::uint8_t> record(4 + cle.chemin.size() + 24 + taille);
+  const std::vector<std::uint8_t> comprime = CompresserCellule(cellule);
+  if (comprime.empty()) return {};
+  std::vector<std::uint8_t> record(kTailleCle + comprime.size());
   std::uint8_t* p = record.data();
-  std::size_t place = Poser(p, 0, cle.chemin.size(), 4);
-  std::memcpy(p + place, cle.chemin.data(), cle.chemin.size());
-  place += cle.chemin.size();
+  std::size_t place = Poser(p, 0, SecondeEmpreinte(cle.chemin), 8);
   place = Poser(p, place, cle.taille, 8);
   place = Poser(p, place, static_cast<std::uint64_t>(cle.modification), 8);
   place = Poser(p, place, static_cast<std::uint16_t>(cle.largeurEcran), 2);
   place = Poser(p, place, static_cast<std::uint16_t>(cle.hauteurEcran), 2);
-  place = Poser(p, place, taille, 4);
-  std::memcpy(p + place, comprime.data(), taille);
+  std::memcpy(p + place, comprime.data(), comprime.size());
   return record;
 }
 
@@ -151,32 +226,123 @@ std::array<std::uint8_t, CacheVignettes::kTailleRecord> CacheVignettes::Ligne(st
   return ligne;
 }
 
+namespace {
+
+// VERRELUNE_THUMBNAIL_CACHE_BYTES lowers the default bound: a library larger than the bound can
+// then be tried without filling the disk.
+std::uint64_t Borne(std::uint64_t tailleMax) {
+  const char* texte = std::getenv("VERRELUNE_THUMBNAIL_CACHE_BYTES");
+  if (tailleMax != CacheVignettes::kTailleMax || !texte) return tailleMax;
+  const unsigned long long demandee = std::strtoull(texte, nullptr, 10);
+  return demandee > 0 && demandee < tailleMax ? demandee : tailleMax;
+}
+
+}  // namespace
+
 CacheVignettes::CacheVignettes(const std::string& dossier, std::uint64_t tailleMax)
-    : dossier_(dossier), tailleMax_(tailleMax) {
+    : dossier_(dossier), tailleMax_(Borne(tailleMax)) {
   std::error_code erreur;
   const fs::path chemin = CheminSysteme(dossier_);
   fs::create_directories(chemin, erreur);
   // One program writes the cache at a time; another only reads it.
+  std::string pourquoi;
 #if !defined(_WIN32)
-  verrou_fichier_ = ::open((chemin / "thumbnails.lock").c_str(),
-                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (std::FILE* verrou = Ouvrir(chemin / "thumbnails.lock", true, pourquoi)) {
+    verrou_fichier_ = ::fcntl(::fileno(verrou), F_DUPFD_CLOEXEC, 0);
+    std::fclose(verrou);
+  }
+  if (!pourquoi.empty()) signaler("thumbnails.lock", pourquoi);
   ecriture_ = verrou_fichier_ >= 0 && ::flock(verrou_fichier_, LOCK_EX | LOCK_NB) == 0;
 #else
   // The lock file open without sharing is the lock.
   ecriture_ = _wsopen_s(&verrou_fichier_, (chemin / "thumbnails.lock").c_str(),
                         _O_RDWR | _O_CREAT | _O_NOINHERIT, _SH_DENYRW, _S_IREAD | _S_IWRITE) == 0;
 #endif
-  index_ = Ouvrir(chemin / "thumbnails.index");
-  donnees_ = Ouvrir(chemin / "thumbnails.data");
-  if (!index_ || !donnees_ || !charger()) {
-    if (index_) std::fclose(index_);
-    if (donnees_) std::fclose(donnees_);
-    index_ = donnees_ = nullptr;
-    ecriture_ = false;
+  for (auto [fichier, nom] : {std::pair{&index_, "thumbnails.index"}, std::pair{&donnees_, "thumbnails.data"}}) {
+    pourquoi.clear();
+    *fichier = Ouvrir(chemin / nom, ecriture_, pourquoi);
+    if (!pourquoi.empty()) signaler(nom, pourquoi);
   }
+  if (!index_ || !donnees_) {
+    fermer();
+    return;
+  }
+  // The index is read on the cache's own thread, so that a large cache never delays the
+  // window; every use of the cache waits until it is read.
+  std::lock_guard verrou(verrou_);
+  pret_ = false;
+  compactageEnCours_ = true;
+  compactage_ = std::thread([this] { preparer(); });
+}
+
+// The files cannot be used: every look-up misses.
+void CacheVignettes::fermer() {
+  if (index_) std::fclose(index_);
+  if (donnees_) std::fclose(donnees_);
+  index_ = donnees_ = nullptr;
+  if (ecriture_) signaler("", "");
+  ecriture_ = false;
+}
+
+void CacheVignettes::preparer() {
+  std::unique_lock verrou(verrou_);
+  bool compacter = false;
+  if (!charger())
+    fermer();
+  else
+    compacter = compactageVoulu_ && !arret_;
+  pret_ = true;
+  if (!compacter) {
+    compactageEnCours_ = false;
+    compactageFini_.notify_all();
+    return;
+  }
+  // Mostly dead data, or a bound lowered since the last run: room is made now, the cache in use
+  // meanwhile.
+  compactageFini_.notify_all();
+  verrou.unlock();
+  this->compacter();
+}
+
+void CacheVignettes::attendrePret(std::unique_lock<std::mutex>& verrou) const {
+  compactageFini_.wait(verrou, [this] { return pret_; });
+}
+
+bool CacheVignettes::ouvert() const {
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
+  return donnees_ != nullptr;
+}
+
+bool CacheVignettes::enEcriture() const {
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
+  return ecriture_;
+}
+
+// Once a run: a cache that cannot use its files decodes every picture at every start, which
+// is worth knowing.
+void CacheVignettes::signaler(const std::string& fichier, const std::string& pourquoi) {
+  if (signale_) return;
+  signale_ = true;
+  if (fichier.empty())
+    std::fprintf(stderr,
+                 "verrelune: the thumbnail cache in %s cannot be used; thumbnails are made again at "
+                 "every start.\n",
+                 dossier_.c_str());
+  else
+    std::fprintf(stderr,
+                 "verrelune: the thumbnail cache file %s/%s cannot be used (%s); the cache starts "
+                 "afresh beside it.\n",
+                 dossier_.c_str(), fichier.c_str(), pourquoi.c_str());
 }
 
 CacheVignettes::~CacheVignettes() {
+  {
+    std::lock_guard verrou(verrou_);
+    arret_ = true;
+  }
+  if (compactage_.joinable()) compactage_.join();
   if (index_) std::fclose(index_);
   if (donnees_) std::fclose(donnees_);
 #if !defined(_WIN32)
@@ -186,8 +352,19 @@ CacheVignettes::~CacheVignettes() {
 #endif
 }
 
+std::uint64_t CacheVignettes::Empreinte(const std::string& chemin) {
+  // FNV-1a: stable from one run to the next, unlike std::hash.
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : chemin) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
 std::size_t CacheVignettes::nombre() const {
-  std::lock_guard verrou(verrou_);
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
   return entrees_.size();
 }
 
@@ -236,128 +413,204 @@ bool CacheVignettes::charger() {
 
   std::uint64_t vivants = 0;
   for (const auto& [empreinte, e] : entrees_) vivants += e.longueur;
-  // A cache nearly full takes few new cells: make room, keeping the newest.
-  if (ecriture_ && (finDonnees_ > tailleMax_ / 8 * 7 || (finDonnees_ > kCompactageMin && vivants < finDonnees_ / 2)))
-    compacter();
+  // Mostly dead cells, or a bound lowered since the last run: room is made at once (a full
+  // cache makes its room when the run shows what it uses).
+  compactageVoulu_ = ecriture_ && ((finDonnees_ > kCompactageMin && vivants < finDonnees_ / 2) ||
+                                   finDonnees_ > tailleMax_);
   return true;
 }
 
-// Rewrites both files with the newest cells that fit in three quarters of the bound, beside
-// the old ones, then puts them in their place.
+void CacheVignettes::lancerCompactage() {
+  if (compactageEnCours_ || arret_ || !ecriture_) return;
+  // The thread of the last compaction has ended, or is about to: it only returns after it
+  // has let go of the lock.
+  if (compactage_.joinable()) compactage_.join();
+  compactageEnCours_ = true;
+  compactage_ = std::thread([this] { compacter(); });
+}
+
+void CacheVignettes::attendreCompactage() {
+  std::unique_lock verrou(verrou_);
+  compactageFini_.wait(verrou, [this] { return !compactageEnCours_; });
+}
+
+void CacheVignettes::marquer(Entree& e) {
+  if (e.usage == 0) octetsUtilises_ += e.longueur;
+  e.usage = ++horloge_;
+}
+
+void CacheVignettes::utiliser(const std::vector<std::uint64_t>& empreintes) {
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
+  for (std::uint64_t empreinte : empreintes) {
+    const auto trouvee = entrees_.find(empreinte);
+    if (trouvee != entrees_.end()) marquer(trouvee->second);
+  }
+}
+
+// Rewrites both files beside the old ones with the cells worth keeping, then puts them in
+// their place. The cells in use in this run come first, the most recently used first, then
+// the others, newest first, within three quarters of the bound, or all the cells in use when
+// they take more. Cells are copied one at a time, each under the lock for as long as it is
+// read, so the workers go on reading and writing meanwhile; what they wrote is copied at the
+// end, under the lock, before the new files take the old ones' place.
 void CacheVignettes::compacter() {
-  std::vector<std::pair<std::uint64_t, Entree>> gardees(entrees_.begin(), entrees_.end());
-  std::sort(gardees.begin(), gardees.end(),
-            [](const auto& a, const auto& b) { return a.second.position > b.second.position; });
+  std::vector<std::pair<std::uint64_t, Entree>> gardees;
+  std::uint64_t finAuDebut, budget;
+  {
+    std::lock_guard verrou(verrou_);
+    gardees.assign(entrees_.begin(), entrees_.end());
+    finAuDebut = finDonnees_;
+    budget = std::max(tailleMax_ / 4 * 3, std::min(octetsUtilises_, tailleMax_));
+  }
+  std::sort(gardees.begin(), gardees.end(), [](const auto& a, const auto& b) {
+    return a.second.usage != b.second.usage ? a.second.usage > b.second.usage
+                                            : a.second.position > b.second.position;
+  });
   const fs::path dossier = CheminSysteme(dossier_);
-  std::FILE* index = Ouvrir(dossier / "thumbnails.index.new");
-  std::FILE* donnees = Ouvrir(dossier / "thumbnails.data.new");
-  bool bon = index && donnees && Tronquer(index, 0) && Tronquer(donnees, 0) &&
-             EcrireA(index, 0, kEnteteIndex, kTailleEntete) &&
-             EcrireA(donnees, 0, kEnteteDonnees, kTailleEntete);
+  fs::path nomIndex, nomDonnees;
+  std::FILE* index = OuvrirNouveau(dossier, "thumbnails.index", nomIndex);
+  std::FILE* donnees = index ? OuvrirNouveau(dossier, "thumbnails.data", nomDonnees) : nullptr;
+  bool bon = index && donnees && std::fwrite(kEnteteIndex, 1, kTailleEntete, index) == kTailleEntete &&
+             std::fwrite(kEnteteDonnees, 1, kTailleEntete, donnees) == kTailleEntete;
   std::unordered_map<std::uint64_t, Entree> nouvelles;
   std::uint64_t finDonnees = kTailleEntete;
   std::uint64_t finIndex = kTailleEntete;
   std::vector<std::uint8_t> record;
-  for (const auto& [empreinte, e] : gardees) {
-    if (!bon || finDonnees + e.longueur > tailleMax_ / 4 * 3) break;
+  // Appends one cell read from the old data; `verrou_` is held by the caller or here.
+  const auto copier = [&](std::uint64_t empreinte, const Entree& e) {
     record.resize(e.longueur);
     if (!LireA(donnees_, e.position, record.data(), record.size()) ||
         Controle(record.data(), record.size()) != e.controle)
-      continue;
+      return;
     Entree nouvelle = e;
     nouvelle.position = finDonnees;
     const auto ligne = Ligne(empreinte, nouvelle);
-    bon = EcrireA(donnees, finDonnees, record.data(), record.size()) &&
-          EcrireA(index, finIndex, ligne.data(), ligne.size());
+    bon = bon && std::fwrite(record.data(), 1, record.size(), donnees) == record.size() &&
+          std::fwrite(ligne.data(), 1, ligne.size(), index) == ligne.size();
     finDonnees += e.longueur;
     finIndex += kTailleRecord;
     nouvelles[empreinte] = nouvelle;
+  };
+  for (const auto& [empreinte, e] : gardees) {
+    if (!bon) break;
+    if (finDonnees + e.longueur > budget) continue;
+    std::lock_guard verrou(verrou_);
+    if (arret_) {
+      bon = false;
+      break;
+    }
+    copier(empreinte, e);
   }
-  if (index) std::fclose(index);
-  if (donnees) std::fclose(donnees);
+
+  std::lock_guard verrou(verrou_);
+  // Cells written since the choice was made, and the use made of the others meanwhile.
+  for (const auto& [empreinte, e] : entrees_) {
+    if (!bon || arret_) break;
+    if (e.position >= finAuDebut) {
+      nouvelles.erase(empreinte);
+      if (finDonnees + e.longueur <= tailleMax_) copier(empreinte, e);
+    } else if (const auto n = nouvelles.find(empreinte); n != nouvelles.end()) {
+      n->second.usage = e.usage;
+    }
+  }
+  bon = bon && !arret_ && std::fflush(index) == 0 && std::fflush(donnees) == 0;
   std::error_code erreur;
   if (bon) {
 #if defined(_WIN32)
     // Windows replaces no file that is still open.
+    std::fclose(index);
+    std::fclose(donnees);
+    index = donnees = nullptr;
     std::fclose(index_);
     std::fclose(donnees_);
     index_ = donnees_ = nullptr;
 #endif
     // Data first: an index that outlives its data only meets cells that fail their checks.
-    fs::rename(dossier / "thumbnails.data.new", dossier / "thumbnails.data", erreur);
-    if (!erreur) fs::rename(dossier / "thumbnails.index.new", dossier / "thumbnails.index", erreur);
+    fs::rename(nomDonnees, dossier / "thumbnails.data", erreur);
+    if (!erreur) fs::rename(nomIndex, dossier / "thumbnails.index", erreur);
   }
   const bool remplaces = bon && !erreur;
-  if (!remplaces) {
-    fs::remove(dossier / "thumbnails.data.new", erreur);
-    fs::remove(dossier / "thumbnails.index.new", erreur);
-    if (index_ && donnees_) return;
+#if !defined(_WIN32)
+  if (remplaces) {
+    std::swap(index, index_);
+    std::swap(donnees, donnees_);
   }
-  // The new files, or on Windows the old ones closed for a replacement that failed.
-  if (index_) std::fclose(index_);
-  if (donnees_) std::fclose(donnees_);
-  index_ = Ouvrir(dossier / "thumbnails.index");
-  donnees_ = Ouvrir(dossier / "thumbnails.data");
+#endif
+  // The old files, or the new ones that did not take their place (closed before they go, as
+  // Windows removes no open file).
+  if (index) std::fclose(index);
+  if (donnees) std::fclose(donnees);
+  if (!remplaces) {
+    if (!nomDonnees.empty()) fs::remove(nomDonnees, erreur);
+    if (!nomIndex.empty()) fs::remove(nomIndex, erreur);
+  }
+#if defined(_WIN32)
+  if (!index_) {
+    // The new files, or the old ones closed for a replacement that failed.
+    std::string pourquoi;
+    index_ = Ouvrir(dossier / "thumbnails.index", false, pourquoi);
+    donnees_ = Ouvrir(dossier / "thumbnails.data", false, pourquoi);
+  }
+#endif
   if (!index_ || !donnees_) {
     ecriture_ = false;
     entrees_.clear();
-    return;
+  } else if (remplaces) {
+    entrees_ = std::move(nouvelles);
+    finDonnees_ = finDonnees;
+    finIndex_ = finIndex;
+    octetsUtilises_ = 0;
+    for (const auto& [empreinte, e] : entrees_)
+      if (e.usage != 0) octetsUtilises_ += e.longueur;
   }
-  if (!remplaces) return;
-  entrees_ = std::move(nouvelles);
-  finDonnees_ = finDonnees;
-  finIndex_ = finIndex;
+  compactageEnCours_ = false;
+  compactageFini_.notify_all();
 }
 
 std::optional<Canvas> CacheVignettes::lire(const Cle& cle) {
-  std::lock_guard verrou(verrou_);
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
   if (!donnees_) return std::nullopt;
   const auto trouvee = entrees_.find(Empreinte(cle.chemin));
   if (trouvee == entrees_.end()) return std::nullopt;
-  const Entree& e = trouvee->second;
+  Entree& e = trouvee->second;
   if (e.taille != cle.taille || e.modification != cle.modification ||
       e.largeurEcran != cle.largeurEcran || e.hauteurEcran != cle.hauteurEcran)
     return std::nullopt;
-  return lireCellule(cle, e);
+  auto cellule = lireCellule(cle, e);
+  if (cellule) marquer(e);
+  return cellule;
 }
 
 std::optional<Canvas> CacheVignettes::lireCellule(const Cle& cle, const Entree& e) {
   std::vector<std::uint8_t> record(e.longueur);
   if (!LireA(donnees_, e.position, record.data(), record.size()) ||
-      Controle(record.data(), record.size()) != e.controle)
+      Controle(record.data(), record.size()) != e.controle || record.size() < kTailleCle)
     return std::nullopt;
-  // The key inside the record must be this picture's: two paths may share a hash.
-  const std::size_t n = record.size();
-  if (n < 4 || Prendre(record.data(), 4) != cle.chemin.size()) return std::nullopt;
-  const std::size_t debut = 4 + cle.chemin.size();
-  if (n < debut + 24 || std::memcmp(record.data() + 4, cle.chemin.data(), cle.chemin.size()) != 0)
+  // The key inside the record must be this picture's: two paths may share a digest.
+  const std::uint8_t* p = record.data();
+  if (Prendre(p, 8) != SecondeEmpreinte(cle.chemin) || Prendre(p + 8, 8) != cle.taille ||
+      static_cast<std::int64_t>(Prendre(p + 16, 8)) != cle.modification ||
+      Prendre(p + 24, 2) != static_cast<std::uint16_t>(cle.largeurEcran) ||
+      Prendre(p + 26, 2) != static_cast<std::uint16_t>(cle.hauteurEcran))
     return std::nullopt;
-  const std::uint8_t* p = record.data() + debut;
-  if (Prendre(p, 8) != cle.taille || static_cast<std::int64_t>(Prendre(p + 8, 8)) != cle.modification ||
-      Prendre(p + 16, 2) != static_cast<std::uint16_t>(cle.largeurEcran) ||
-      Prendre(p + 18, 2) != static_cast<std::uint16_t>(cle.hauteurEcran))
-    return std::nullopt;
-  const std::uint64_t comprime = Prendre(p + 20, 4);
-  if (comprime != n - debut - 24) return std::nullopt;
-  std::vector<std::uint8_t> brut(kOctetsCellule);
-  uLongf taille = kOctetsCellule;
-  if (uncompress(brut.data(), &taille, p + 24, static_cast<uLong>(comprime)) != Z_OK || taille != kOctetsCellule)
-    return std::nullopt;
-  Canvas cellule(kLargeur, kHauteur);
-  for (int y = 0; y < kHauteur; ++y) {
-    auto ligne = cellule.ScanLine(y);
-    for (int x = 0; x < kLargeur; ++x)
-      std::memcpy(&ligne[static_cast<std::size_t>(x * 4)], &brut[static_cast<std::size_t>((y * kLargeur + x) * 3)], 3);
-  }
-  return cellule;
+  return DecompresserCellule(p + kTailleCle, record.size() - kTailleCle);
 }
 
 void CacheVignettes::ecrire(const Cle& cle, const Canvas& cellule) {
   if (cellule.Width() != kLargeur || cellule.Height() != kHauteur) return;
   const std::vector<std::uint8_t> record = RecordDonnees(cle, cellule);
-  std::lock_guard verrou(verrou_);
-  // A full cache takes nothing more until the next start makes room.
-  if (!ecriture_ || record.empty() || finDonnees_ + record.size() > tailleMax_) return;
+  std::unique_lock verrou(verrou_);
+  attendrePret(verrou);
+  if (!ecriture_ || record.empty()) return;
+  if (finDonnees_ + record.size() > tailleMax_) {
+    // Full: room is made when an eighth of the data at least is dead or not in use in this
+    // run. Otherwise what is kept stays as it is, and this picture is decoded at the next start
+    // too: a library larger than the bound keeps the same part of itself.
+    if (finDonnees_ - std::min(finDonnees_, octetsUtilises_) >= tailleMax_ / 8) lancerCompactage();
+    return;
+  }
   Entree e{cle.taille, cle.modification, static_cast<std::uint16_t>(cle.largeurEcran),
            static_cast<std::uint16_t>(cle.hauteurEcran), finDonnees_,
            static_cast<std::uint32_t>(record.size()), Controle(record.data(), record.size())};
@@ -371,7 +624,10 @@ void CacheVignettes::ecrire(const Cle& cle, const Canvas& cellule) {
   }
   finDonnees_ += record.size();
   finIndex_ += kTailleRecord;
-  entrees_[empreinte] = e;
+  Entree& place = entrees_[empreinte];
+  if (place.usage != 0) octetsUtilises_ -= place.longueur;
+  place = e;
+  marquer(place);
 }
 
 std::optional<CacheVignettes::Cle> CacheVignettes::CleDe(const std::string& chemin, int largeurEcran,

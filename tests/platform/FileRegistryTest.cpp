@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -30,6 +31,15 @@ class FileRegistryTest : public testing::Test {
     auto key = registry().openKey(kCleProgramme, true);
     ASSERT_TRUE(key);
     key->writeText(name, value);
+  }
+
+  // The unreadable files kept aside, oldest first.
+  std::vector<std::filesystem::path> keptAside() const {
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(env.registryFile().parent_path()))
+      if (entry.path().filename().string().starts_with("registry.reg.corrupt-")) kept.push_back(entry.path());
+    std::sort(kept.begin(), kept.end());
+    return kept;
   }
 
   static std::optional<std::string> readText(const std::string& name) {
@@ -135,7 +145,8 @@ TEST_P(FileRegistryUnreadable, IsKeptAsideAndSettingsStartAgain) {
   key->writeDword("CheckChgtTousLes", 1);
   const std::string said = testing::internal::GetCapturedStderr();
 
-  const std::filesystem::path corrupt = env.registryFile().string() + ".corrupt";
+  ASSERT_EQ(keptAside().size(), 1u);
+  const std::filesystem::path corrupt = keptAside().front();
   if (GetParam() == Unreadable::NamedPipe)
     EXPECT_TRUE(std::filesystem::is_fifo(corrupt));
   else
@@ -148,6 +159,40 @@ TEST_P(FileRegistryUnreadable, IsKeptAsideAndSettingsStartAgain) {
 INSTANTIATE_TEST_SUITE_P(Kinds, FileRegistryUnreadable,
                          testing::Values(Unreadable::NotARegistryFile, Unreadable::TooLarge,
                                          Unreadable::NamedPipe));
+
+// A file that reads can be changed: files of 1 MiB in the forms that grow most when the
+// program writes them (a section line per value and no blank lines; quoted bytes that must be
+// written in hexadecimal).
+class FileRegistryGrowingFile : public FileRegistryTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(FileRegistryGrowingFile, ReadsAndCanBeChanged) {
+  constexpr std::size_t kSize = 1024 * 1024 - 100;
+  std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Verrelune]\n\"Garde\"=\"ok\"\n";
+  for (int i = 0; text.size() < kSize - 64; ++i)
+    text += GetParam() ? "[HKEY_CURRENT_USER\\K" + std::to_string(i) + "]\n"
+                       : "\"V" + std::to_string(i) + "\"=\"" + std::string(40, '\xE9') + "\"\n";
+  TempEnvironment::write(env.registryFile(), text);
+  ASSERT_EQ(readText("Garde"), "ok");
+  EXPECT_NO_THROW(writeText("WallPaperActuel", "/a.png"));
+  EXPECT_EQ(readText("WallPaperActuel"), "/a.png");
+  EXPECT_EQ(readText("Garde"), "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, FileRegistryGrowingFile, testing::Bool());
+
+// Each unreadable file is kept under a name of its own: a second one never destroys the first.
+TEST_F(FileRegistryTest, TheNewestUnreadableFilesAreAllKeptAside) {
+  for (int i = 0; i < 7; ++i) {
+    TempEnvironment::write(env.registryFile(), "not a registry file " + std::to_string(i));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(registry().openKey(kCleProgramme, false));
+    testing::internal::GetCapturedStderr();
+  }
+  const auto kept = keptAside();
+  ASSERT_EQ(kept.size(), 5u);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(TempEnvironment::read(kept[static_cast<std::size_t>(i)]), "not a registry file " + std::to_string(i + 2));
+}
 
 // Another instance or the user may change the file at any time; as long as it stays as it
 // was, the values read before are used again.

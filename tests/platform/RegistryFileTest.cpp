@@ -98,6 +98,82 @@ TEST(RegistryFile, ReadsWhatTheSystemEditorWrites) {
   EXPECT_EQ(document->keys().front().path, "Software\\Verrelune");
 }
 
+// Settings exported on Windows: the editor writes UTF-16 with its byte-order mark and CR LF,
+// and under the version 5 header its texts in hexadecimal are UTF-16 bytes too.
+struct Encoding {
+  const char* name;
+  bool utf16;
+  const char* bom;
+  bool version5;
+  const char* lineEnd;
+};
+
+class RegistryFileEncodings : public testing::TestWithParam<Encoding> {};
+
+std::string utf8(std::u16string_view text) {
+  std::string out;
+  for (char16_t c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+TEST_P(RegistryFileEncodings, AreRead) {
+  const Encoding& e = GetParam();
+  const bool v5 = e.version5;
+  std::u16string lines[] = {
+      v5 ? u"Windows Registry Editor Version 5.00" : u"REGEDIT4", u"",
+      u"[HKEY_CURRENT_USER\\Software\\Verrelune]",
+      u"\"RepertoireRacineDuScan\"=\"C:\\\\Images\\\\\u00e9t\u00e9\\\\\"",
+      u"\"EditFreqDuree\"=dword:0000001e",
+      u"\"ComboFreqTemps\"=hex(4):02,00,00,00",
+      v5 ? u"\"Texte\"=hex(1):e9,00,ac,20,00,00" : u"\"Texte\"=hex(1):c3,a9,e2,82,ac,00",
+      v5 ? u"\"Etendu\"=hex(2):25,00,41,00,\\" : u"\"Etendu\"=hex(2):25,41,25,00",
+      v5 ? u"  25,00,00,00" : u"",
+      v5 ? u"\"Liste\"=hex(7):61,00,00,00,62,00,00,00,00,00" : u"\"Liste\"=hex(7):61,00,62,00,00",
+      u""};
+  std::string text = e.bom;
+  for (const std::u16string& line : lines) {
+    const std::u16string whole = line + (e.lineEnd[1] ? u"\r\n" : e.lineEnd[0] == '\r' ? u"\r" : u"\n");
+    if (!e.utf16) {
+      text += utf8(whole);
+      continue;
+    }
+    for (char16_t c : whole) text += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  }
+  const auto document = RegistryDocument::parse(text);
+  ASSERT_TRUE(document) << e.name;
+  EXPECT_EQ(document->ignoredLines(), 0u) << e.name;
+  const std::string key = "SOFTWARE\\Verrelune";
+  ASSERT_NE(document->find(key, "RepertoireRacineDuScan"), nullptr) << e.name;
+  EXPECT_EQ(document->find(key, "RepertoireRacineDuScan")->text, "C:\\Images\\\xC3\xA9t\xC3\xA9\\") << e.name;
+  EXPECT_EQ(document->find(key, "EditFreqDuree")->dword, 30u) << e.name;
+  EXPECT_EQ(document->find(key, "ComboFreqTemps")->type, StoredValue::Type::Dword) << e.name;
+  EXPECT_EQ(document->find(key, "ComboFreqTemps")->dword, 2u) << e.name;
+  EXPECT_EQ(document->find(key, "Texte")->text, "\xC3\xA9\xE2\x82\xAC") << e.name;
+  // Kept for the file as REGEDIT4 writes them: the bytes of the text.
+  EXPECT_EQ(document->find(key, "Etendu")->text, "hex(2):25,41,25,00") << e.name;
+  EXPECT_EQ(document->find(key, "Liste")->text, "hex(7):61,00,62,00,00") << e.name;
+  EXPECT_EQ(RegistryDocument::parse(document->serialize()), document) << e.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exports, RegistryFileEncodings,
+    testing::Values(Encoding{"UTF-16 version 5", true, "\xFF\xFE", true, "\r\n"},
+                    Encoding{"UTF-16 REGEDIT4", true, "\xFF\xFE", false, "\r\n"},
+                    Encoding{"UTF-8 version 5", false, "", true, "\n"},
+                    Encoding{"UTF-8 with mark version 5", false, "\xEF\xBB\xBF", true, "\r\n"},
+                    Encoding{"CR alone", false, "", false, "\r"}));
+
 TEST(RegistryFile, EmptyFileHoldsNoSettings) {
   const auto document = RegistryDocument::parse("\n\n");
   ASSERT_TRUE(document);

@@ -1,7 +1,10 @@
 #include "wallpaper/CacheVignettes.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -23,6 +26,18 @@ Canvas Cellule(std::uint8_t graine) {
   return cellule;
 }
 
+// A cell that hardly compresses: 8 KB in the cache, whatever its form.
+Canvas Bruit(std::uint32_t graine) {
+  Canvas cellule(60, 45);
+  for (int y = 0; y < 45; ++y)
+    for (int x = 0; x < 60; ++x) {
+      graine = graine * 1664525u + 1013904223u;
+      cellule.SetPixel(x, y, Color{static_cast<std::uint8_t>(graine >> 24), static_cast<std::uint8_t>(graine >> 16),
+                                   static_cast<std::uint8_t>(graine >> 8)});
+    }
+  return cellule;
+}
+
 bool MemesPixels(const Canvas& a, const Canvas& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
   for (int y = 0; y < a.Height(); ++y)
@@ -34,9 +49,10 @@ bool MemesPixels(const Canvas& a, const Canvas& b) {
 class Cache : public ::testing::Test {
  protected:
   Cache() {
-    dossier_ = fs::temp_directory_path() /
-               ("cache-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string nom = "cache-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name();
+    std::replace(nom.begin(), nom.end(), '/', '-');
+    dossier_ = fs::temp_directory_path() / nom;
     fs::remove_all(dossier_);
   }
   ~Cache() override { fs::remove_all(dossier_); }
@@ -111,10 +127,13 @@ TEST_F(Cache, StaysWithinItsBoundAndKeepsTheNewestCells) {
   constexpr std::uint64_t kBorne = 64 * 1024;
   {
     CacheVignettes cache(dossier_.string(), kBorne);
-    for (int i = 0; i < 200; ++i) cache.ecrire(Cle("/p/" + std::to_string(i)), Cellule(static_cast<std::uint8_t>(i)));
+    for (int i = 0; i < 200; ++i) cache.ecrire(Cle("/p/" + std::to_string(i)), Bruit(static_cast<std::uint32_t>(i)));
   }
   EXPECT_LE(fs::file_size(dossier_ / "thumbnails.data"), kBorne);
   CacheVignettes cache(dossier_.string(), kBorne);
+  // Full, and none of its cells in use: the cache makes room on its own thread.
+  cache.ecrire(Cle("/p/nouvelle"), Bruit(1000));
+  cache.attendreCompactage();
   EXPECT_LE(fs::file_size(dossier_ / "thumbnails.data"), kBorne / 4 * 3);
   EXPECT_GT(cache.nombre(), 0u);
   // The newest cells kept are the last ones written before the cache filled.
@@ -123,6 +142,49 @@ TEST_F(Cache, StaysWithinItsBoundAndKeepsTheNewestCells) {
     if (cache.lire(Cle("/p/" + std::to_string(i)))) premiere = i;
   ASSERT_GE(premiere, 0);
   EXPECT_GT(premiere, 0);
+}
+
+// A library larger than the bound keeps the same part of itself from one start to the next:
+// every cell kept is found again, and only the others are decoded again.
+TEST_F(Cache, ALibraryLargerThanTheBoundSettles) {
+  constexpr std::uint64_t kBorne = 96 * 1024;
+  constexpr int kImages = 40;
+  std::vector<std::uint64_t> empreintes;
+  for (int i = 0; i < kImages; ++i) empreintes.push_back(CacheVignettes::Empreinte("/p/" + std::to_string(i)));
+  std::vector<int> trouvees;
+  std::size_t gardees = 0;
+  for (int demarrage = 0; demarrage < 3; ++demarrage) {
+    CacheVignettes cache(dossier_.string(), kBorne);
+    if (demarrage > 0) {
+      EXPECT_EQ(cache.nombre(), gardees) << demarrage;
+    }
+    cache.utiliser(empreintes);
+    int lues = 0;
+    for (int i = 0; i < kImages; ++i) {
+      const auto cle = Cle("/p/" + std::to_string(i));
+      if (cache.lire(cle))
+        ++lues;
+      else
+        cache.ecrire(cle, Bruit(static_cast<std::uint32_t>(i)));
+    }
+    cache.attendreCompactage();
+    trouvees.push_back(lues);
+    gardees = cache.nombre();
+  }
+  EXPECT_GT(gardees, 0u);
+  EXPECT_LT(gardees, static_cast<std::size_t>(kImages));
+  EXPECT_EQ(trouvees[1], static_cast<int>(gardees));
+  EXPECT_EQ(trouvees[2], static_cast<int>(gardees));
+}
+
+// The path is not kept with its cell: a long path costs no more room than a short one.
+TEST_F(Cache, ACellTakesTheSameRoomWhateverItsPath) {
+  CacheVignettes cache(dossier_.string());
+  cache.ecrire(Cle("/p/court.jpg"), Bruit(1));
+  const auto courte = fs::file_size(dossier_ / "thumbnails.data");
+  cache.ecrire(Cle("/p/" + std::string(4000, 'l') + ".jpg"), Bruit(1));
+  EXPECT_EQ(fs::file_size(dossier_ / "thumbnails.data") - courte, courte - 8);
+  EXPECT_TRUE(cache.lire(Cle("/p/" + std::string(4000, 'l') + ".jpg")));
 }
 
 TEST_F(Cache, ASecondProgramReadsButDoesNotWrite) {
@@ -135,6 +197,63 @@ TEST_F(Cache, ASecondProgramReadsButDoesNotWrite) {
   second.ecrire(Cle("/p/b"), Cellule(2));
   EXPECT_FALSE(premier.lire(Cle("/p/b")));
 }
+
+// What stands at the names of the cache's files, or at the name compaction once used, is never
+// written: a hard link there leads to a file of the user's. The cache starts afresh beside it,
+// says so once, and works.
+enum class Obstacle { LienDur, LienSymbolique, Fifo, Dossier, LectureSeule };
+struct Plante {
+  const char* nom;
+  Obstacle obstacle;
+};
+class CacheObstacle : public Cache, public ::testing::WithParamInterface<Plante> {};
+
+TEST_P(CacheObstacle, IsNeverWrittenAndTheCacheStillWorks) {
+  const fs::path cacheDossier = dossier_ / "cache";
+  const fs::path utilisateur = dossier_ / "precieux";
+  fs::create_directories(cacheDossier);
+  std::ofstream(utilisateur, std::ios::binary) << "precious";
+  const fs::path place = cacheDossier / GetParam().nom;
+  switch (GetParam().obstacle) {
+    case Obstacle::LienDur: fs::create_hard_link(utilisateur, place); break;
+    case Obstacle::LienSymbolique: fs::create_symlink(utilisateur, place); break;
+    case Obstacle::Fifo: ASSERT_EQ(::mkfifo(place.c_str(), 0600), 0); break;
+    case Obstacle::Dossier: fs::create_directories(place / "x"); break;
+    case Obstacle::LectureSeule:
+      std::ofstream(place) << "x";
+      fs::permissions(place, fs::perms::owner_read);
+      break;
+  }
+  constexpr std::uint64_t kBorne = 64 * 1024;  // the second run compacts
+  ::testing::internal::CaptureStderr();
+  for (int run = 0; run < 2; ++run) {
+    CacheVignettes cache(cacheDossier.string(), kBorne);
+    ASSERT_TRUE(cache.enEcriture()) << run;
+    cache.ecrire(Cle("/p/run" + std::to_string(run)), Cellule(7));
+    EXPECT_TRUE(cache.lire(Cle("/p/run" + std::to_string(run)))) << run;
+    for (int i = 0; i < 100; ++i) cache.ecrire(Cle("/p/" + std::to_string(i)), Cellule(static_cast<std::uint8_t>(i)));
+  }
+  const std::string dit = ::testing::internal::GetCapturedStderr();
+  std::ifstream lu(utilisateur, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(lu), {}), "precious");
+  // Said at each start while the obstacle stays (a folder), once when its name is taken back.
+  long lignes = GetParam().obstacle == Obstacle::Dossier ? 2 : 1;
+  if (std::string(GetParam().nom).ends_with(".new") ||
+      (GetParam().obstacle == Obstacle::LectureSeule && ::geteuid() == 0))
+    lignes = 0;
+  EXPECT_EQ(std::count(dit.begin(), dit.end(), '\n'), lignes) << dit;
+  if (GetParam().obstacle == Obstacle::Dossier) {
+    EXPECT_TRUE(fs::exists(place / "x"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Noms, CacheObstacle,
+    ::testing::Values(Plante{"thumbnails.data", Obstacle::LienDur}, Plante{"thumbnails.index", Obstacle::LienDur},
+                      Plante{"thumbnails.data.new", Obstacle::LienDur},
+                      Plante{"thumbnails.index.new", Obstacle::LienDur},
+                      Plante{"thumbnails.data", Obstacle::LienSymbolique}, Plante{"thumbnails.index", Obstacle::Fifo},
+                      Plante{"thumbnails.data", Obstacle::Dossier}, Plante{"thumbnails.index", Obstacle::LectureSeule}));
 
 // With the cache, a second start builds no thumbnail: the cells come back as they were made,
 // and a picture that changed is made again.

@@ -1,7 +1,16 @@
 #include "platform/posix/FileRegistry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <functional>
+#include <vector>
 #include <mutex>
 #include <system_error>
 
@@ -14,6 +23,65 @@ namespace platform::posix {
 namespace {
 
 constexpr const char* kAutostartValue = "Verrelune";
+// Unreadable settings files kept aside: enough to find an older one again, not so many that a
+// file broken at every start fills the folder.
+constexpr std::size_t kKeptAside = 5;
+
+// Moves the unreadable file `target` aside under a name of its own, with the date to the
+// nanosecond (registry.reg.corrupt-20261209-172810.123456789, so the names sort in the order
+// the files were kept), and removes the oldest of those beyond the newest kKeptAside, so that
+// a second unreadable file never takes the place of the first. The name, or empty when the
+// file could not be moved.
+std::string keepAside(const std::string& target) {
+  const std::string folder = folderOf(target);
+  const std::string prefix = target.substr(target.rfind('/') + 1) + ".corrupt";
+  std::string aside;
+  for (int attempt = 0; attempt < 100 && aside.empty(); ++attempt) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::tm local{};
+    char date[48] = "";
+    if (localtime_r(&now.tv_sec, &local)) {
+      const std::size_t length = std::strftime(date, sizeof date, "-%Y%m%d-%H%M%S", &local);
+      std::snprintf(date + length, sizeof date - length, ".%09ld", static_cast<long>(now.tv_nsec));
+    }
+    const std::string name = folder + "/" + prefix + date;
+    if (::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+      aside = name;
+    } else if (errno == EINVAL || errno == ENOSYS) {
+      // A file system without the exclusive rename: the lock keeps other writers away.
+      struct stat info {};
+      if (::lstat(name.c_str(), &info) != 0 && errno == ENOENT &&
+          std::rename(target.c_str(), name.c_str()) == 0)
+        aside = name;
+    } else if (errno != EEXIST) {
+      return {};
+    }
+  }
+  if (aside.empty()) return {};
+
+  // The names sort by date, the copy kept under the fixed name of older versions first.
+  std::vector<std::string> kept;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) == 0 &&
+        (name.size() == prefix.size() || name[prefix.size()] == '-'))
+      kept.push_back(name);
+  }
+  std::sort(kept.begin(), kept.end());
+  for (std::size_t i = 0; i + kKeptAside < kept.size(); ++i) {
+    const std::string old = folder + "/" + kept[i];
+    struct stat info {};
+    if (::lstat(old.c_str(), &info) == 0 && info.st_uid == ::geteuid() && !S_ISDIR(info.st_mode))
+      ::unlink(old.c_str());
+  }
+  try {
+    syncFolder(folder);
+  } catch (const std::system_error&) {
+  }
+  return aside;
+}
 
 }  // namespace
 
@@ -48,13 +116,17 @@ struct FileRegistry::Store {
       return nullptr;
     }
     if (!read) return remember(std::nullopt, RegistryDocument{});
+    bool tooLarge = read->outcome == FileRead::Outcome::TooLarge;
     if (read->outcome == FileRead::Outcome::Read) {
       if (auto document = RegistryDocument::parse(read->content)) {
-        if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
-        return remember(read->stamp, std::move(*document));
+        // A file the program could not write back would make every change fail.
+        tooLarge = document->serialize().size() > kMaxFileBytes;
+        if (!tooLarge) {
+          if (document->ignoredLines() > 0) reportIgnoredLines(document->ignoredLines());
+          return remember(read->stamp, std::move(*document));
+        }
       }
     }
-    const bool tooLarge = read->outcome == FileRead::Outcome::TooLarge;
     if (!locked) {
       // Look again under the lock: a writer may have replaced the file meanwhile, and only one
       // process should move it aside.
@@ -69,14 +141,8 @@ struct FileRegistry::Store {
     // A settings file kept elsewhere through a link is kept aside there; the link then
     // leads to the file the next write makes.
     const std::string target = writeTarget(file);
-    const std::string aside = target + ".corrupt";
-    const bool movedAside = std::rename(target.c_str(), aside.c_str()) == 0;
-    if (movedAside) {
-      try {
-        syncFolder(folderOf(target));
-      } catch (const std::system_error&) {
-      }
-    }
+    const std::string aside = keepAside(target);
+    const bool movedAside = !aside.empty();
     reportUnreadable(movedAside, tooLarge, aside);
     return movedAside ? remember(std::nullopt, RegistryDocument{})
                       : std::make_shared<const RegistryDocument>();

@@ -18,9 +18,10 @@ namespace platform::posix {
 // registry.reg.lock beside the file and replaces the file atomically, so concurrent writers
 // never lose each other's values and a crash never leaves half a file. A line of the file that
 // cannot be read costs only itself (one line on stderr says so); a file that is not a registry
-// file at all, is larger than kMaxFileBytes or is not a regular file is moved aside as
-// registry.reg.corrupt, with one line on stderr, and the settings start again from their
-// defaults. A settings file or autostart entry that is a symbolic link of the user's (a
+// file at all, is larger than kMaxFileBytes or is not a regular file is moved aside under a name
+// of its own with the date (registry.reg.corrupt-20261209-172810.123456789; the five newest
+// are kept), with one line on stderr, and the settings start again from their defaults. A
+// settings file or autostart entry that is a symbolic link of the user's (a
 // dotfiles folder) is written through: the file it points to is replaced, in its own folder.
 //
 // Two keys are not kept in the file:
@@ -38,8 +39,13 @@ class FileRegistry : public Registry {
 
   const std::string& filePath() const;
 
-  // A settings file above this size is not read: it is kept aside like an unreadable one.
-  static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+  // A settings file is read when it, and the file the program would write from it, are both
+  // at most this size; otherwise it is kept aside like an unreadable one. The program never
+  // writes a larger file (such a write fails), so whatever it reads it can write, and whatever
+  // it writes it reads again. Any registry file of up to a quarter of this size (1 MiB) is read,
+  // whatever its form: the written form is at most RegistryDocument::kSerializedGrowth times
+  // larger.
+  static constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
 
   struct Store;
 

@@ -27,13 +27,20 @@ namespace platform::posix {
 // terminating one. Values of other types (hex:, hex(2):, ...) that someone put in by hand are
 // kept as written and read as missing.
 //
+// Settings exported on Windows are read too: the editor writes UTF-16 with its byte-order mark,
+// CR LF line ends and the header "Windows Registry Editor Version 5.00", under which a text in
+// hexadecimal (hex(1), hex(2), hex(7)) is UTF-16 bytes; such texts are read as UTF-8, and a
+// hex(4) of four bytes is the number. The file is always written back as above.
+//
 // A line that cannot be read costs only itself: a value line is left out, a section line leaves
-// out the values under it, and the rest of the file is read. Only text without the REGEDIT4
-// header is not a registry file at all.
+// out the values under it, and the rest of the file is read. Only text without either header is
+// not a registry file at all.
 
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
+// The header of the files the system's editor exports today, in UTF-16.
+constexpr std::string_view kHeaderVersion5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHive = "HKEY_CURRENT_USER";
 constexpr std::size_t kHexBytesPerLine = 25;
 
@@ -98,10 +105,10 @@ std::string quoted(std::string_view text) {
   return result + '"';
 }
 
-std::string hexText(std::string_view text) {
-  std::string result = "hex(1):";
-  std::string bytes(text);
-  bytes += '\0';
+// `tag` ("hex(1)", ...) and the bytes in hexadecimal, wrapped as the editor wraps them.
+std::string hexList(std::string_view tag, std::string_view bytes) {
+  std::string result(tag);
+  result += ':';
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     char hex[3];
     std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
@@ -110,6 +117,53 @@ std::string hexText(std::string_view text) {
       result += ',';
       if ((i + 1) % kHexBytesPerLine == 0) result += "\\\n  ";
     }
+  }
+  return result;
+}
+
+std::string hexText(std::string_view text) {
+  std::string bytes(text);
+  bytes += '\0';
+  return hexList("hex(1)", bytes);
+}
+
+void appendUtf8(std::string& out, std::uint32_t codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    out += static_cast<char>(0xC0 | (codePoint >> 6));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    out += static_cast<char>(0xE0 | (codePoint >> 12));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (codePoint >> 18));
+    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  }
+}
+
+// UTF-16 text as UTF-8; a surrogate without its pair becomes U+FFFD, an odd last byte is left
+// out.
+std::string utf8FromUtf16(std::string_view bytes, bool littleEndian) {
+  std::string result;
+  result.reserve(bytes.size());
+  const auto unit = [&](std::size_t i) -> std::uint32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    return littleEndian ? (b << 8 | a) : (a << 8 | b);
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    std::uint32_t codePoint = unit(i);
+    if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) <= 0xDFFF) {
+      codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
+      codePoint = 0xFFFD;
+    }
+    appendUtf8(result, codePoint);
   }
   return result;
 }
@@ -191,16 +245,15 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// Lines end with LF, CR LF or a CR alone (the files of older Macs).
 std::vector<std::string_view> splitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
+    std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
   }
   return lines;
 }
@@ -233,7 +286,19 @@ struct NamedValue {
 // The value of the line `lines[i]`; for a hexadecimal list that goes on, `i` moves to its last
 // line. Nothing when the value cannot be read: the continuation lines that looked like ones
 // are left out with it, and `i` is left on the last of them.
-std::optional<NamedValue> readValue(const std::vector<std::string_view>& lines, std::size_t& i) {
+// The registry type of a hexadecimal value's tag: 3 (binary) for "hex", the number of
+// "hex(N)"; nothing for a number too large to be a type.
+std::optional<std::uint32_t> hexType(std::string_view tag) {
+  if (tag == "hex") return 3;
+  std::string_view digits = tag.substr(4, tag.size() - 5);
+  while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+  return readDword(digits);
+}
+
+// `unicode`: the file has the version 5 header, whose texts in hexadecimal (types 1, 2 and 7)
+// are UTF-16 bytes; in a REGEDIT4 file they are the bytes of the text itself.
+std::optional<NamedValue> readValue(const std::vector<std::string_view>& lines, std::size_t& i,
+                                    bool unicode) {
   const std::string_view line = lines[i];
   std::size_t pos = 0;
   NamedValue result;
@@ -281,14 +346,26 @@ std::optional<NamedValue> readValue(const std::vector<std::string_view>& lines, 
   }
   std::optional<std::string> bytes = readHexBytes(list);
   if (!bytes) return std::nullopt;
-  if (data.substr(0, *tag) == "hex(1)") {
+  const std::string_view tagText = data.substr(0, *tag);
+  const std::optional<std::uint32_t> type = hexType(tagText);
+  const bool text = type == 1 || type == 2 || type == 7;
+  if (unicode && text) {
+    if (bytes->size() % 2 != 0) return std::nullopt;
+    *bytes = utf8FromUtf16(*bytes, true);
+  }
+  if (type == 1) {
     // A text: its bytes, then the terminating zero.
     if (bytes->empty() || bytes->back() != '\0') return std::nullopt;
     bytes->pop_back();
     value.text = std::move(*bytes);
+  } else if (type == 4 && bytes->size() == 4) {
+    // A number written as its four bytes, least significant first.
+    value.type = StoredValue::Type::Dword;
+    for (int k = 3; k >= 0; --k) value.dword = value.dword << 8 | static_cast<unsigned char>((*bytes)[static_cast<std::size_t>(k)]);
   } else {
     value.type = StoredValue::Type::Other;
-    value.text = std::move(written);
+    // Written back in a REGEDIT4 file, where a text's bytes are its own.
+    value.text = unicode && text ? hexList(tagText, *bytes) : std::move(written);
   }
   return result;
 }
@@ -385,7 +462,14 @@ std::string RegistryDocument::serialize() const {
 
 std::optional<RegistryDocument> RegistryDocument::parse(const std::string& text) {
   std::string_view body = text;
-  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  // The system's editor exports in UTF-16 with its byte-order mark.
+  std::string decoded;
+  if (body.substr(0, 2) == "\xFF\xFE" || body.substr(0, 2) == "\xFE\xFF") {
+    decoded = utf8FromUtf16(body.substr(2), body[0] == '\xFF');
+    body = decoded;
+  } else if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+    body.remove_prefix(3);
+  }
   const std::vector<std::string_view> lines = splitLines(body);
   RegistryDocument document;
 
@@ -393,7 +477,9 @@ std::optional<RegistryDocument> RegistryDocument::parse(const std::string& text)
   while (i < lines.size() && trimmed(lines[i]).empty()) ++i;
   // An empty file holds no settings; there is nothing to keep aside.
   if (i == lines.size()) return document;
-  if (trimmed(lines[i]) != kHeader) return std::nullopt;
+  const std::string_view header = trimmed(lines[i]);
+  if (header != kHeader && header != kHeaderVersion5) return std::nullopt;
+  const bool unicode = header == kHeaderVersion5;
 
   // None while no section line has been read, or after one that could not be.
   constexpr std::size_t kNoKey = SIZE_MAX;
@@ -409,7 +495,7 @@ std::optional<RegistryDocument> RegistryDocument::parse(const std::string& text)
       continue;
     }
 
-    std::optional<NamedValue> value = readValue(lines, i);
+    std::optional<NamedValue> value = readValue(lines, i, unicode);
     if (!value || currentKey == kNoKey) {
       ++document.ignoredLines_;
       continue;

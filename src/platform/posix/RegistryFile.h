@@ -48,12 +48,22 @@ class RegistryDocument {
 
   const std::vector<Key>& keys() const { return keys_; }
 
-  // The file text: "REGEDIT4", then one [HKEY_CURRENT_USER\path] section per key.
+  // The file text: "REGEDIT4", then one [HKEY_CURRENT_USER\path] section per key. Whatever
+  // text parse() read, this is at most kSerializedGrowth times its size plus
+  // kSerializedSlack bytes, and parse() reads it back to the same keys and values.
   std::string serialize() const;
-  // Nothing when the text is not a registry file at all (no REGEDIT4 header). Lines that
-  // cannot be read are left out, each costing only itself (a section line, the values under
-  // it); ignoredLines() counts them.
+  // Nothing when the text is not a registry file at all (no REGEDIT4 or "Windows Registry
+  // Editor Version 5.00" header). Read in UTF-8, or UTF-16 with its byte-order mark as the
+  // system's editor exports; lines end with LF, CR LF or CR. Lines that cannot be read are
+  // left out, each costing only itself (a section line, the values under it); ignoredLines()
+  // counts them.
   static std::optional<RegistryDocument> parse(const std::string& text);
+
+  // The most a text grows from parse() to serialize(): a byte inside quotes that must be
+  // written in hexadecimal becomes "xx," with its share of the list's line breaks (3.2 bytes);
+  // a short dword doubles. The slack covers the header of an empty text.
+  static constexpr std::size_t kSerializedGrowth = 4;
+  static constexpr std::size_t kSerializedSlack = 64;
   std::size_t ignoredLines() const { return ignoredLines_; }
 
   // The same keys and values in the same order, spelt the same.

@@ -89,8 +89,12 @@ void removeStaleIn(const std::string& folder, const TargetTest& isTarget, std::t
 std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs) {
   const std::string data = dataFolder(dirs) + "/";
   // The settings file and the autostart entry are written where the user's links lead.
+  // The thumbnail cache's files are replaced when it is compacted or when its names hold
+  // something it must not write.
+  const std::string cache = dirs.cacheHome + "/verrelune/";
   return {writeTarget(dirs.configHome + "/verrelune/registry.reg"),
-          writeTarget(dirs.configHome + "/autostart/verrelune.desktop"), data + "Verrelune.bmp"};
+          writeTarget(dirs.configHome + "/autostart/verrelune.desktop"), data + "Verrelune.bmp",
+          cache + "thumbnails.data", cache + "thumbnails.index", cache + "thumbnails.lock"};
 }
 
 void removeStaleTemporaryFilesOf(const std::vector<std::string>& targets) {

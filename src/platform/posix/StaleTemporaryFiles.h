@@ -8,7 +8,8 @@
 namespace platform::posix {
 
 // The files the program replaces through temporary files under names fixed in advance: the
-// settings file and the autostart entry (where the user's links lead), the wallpaper bitmap.
+// settings file and the autostart entry (where the user's links lead), the wallpaper bitmap,
+// the thumbnail cache's files.
 std::vector<std::string> filesReplacedByTheProgram(const XdgDirs& dirs);
 
 // Removes what runs killed while writing left of the temporary files of `targets`, in each
