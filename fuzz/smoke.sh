@@ -55,5 +55,6 @@ run png_fuzzer "$here/seeds/png" "$corpus/pngsuite"
 run gif_fuzzer "$here/seeds/gif" "$corpus/gif"
 run tga_fuzzer "$here/seeds/tga" "$corpus/targa"
 run decompressor_fuzzer "$here/seeds/decompressors"
+run inflate_fuzzer "$here/seeds/inflate"
 run settings_fuzzer "$here/seeds/settings"
 exit $status

@@ -1,12 +1,9 @@
 #include "imaging/Decompressors.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cstring>
-#include <new>
+#include <optional>
 
 #include "base/Exception.h"
 
@@ -226,40 +223,11 @@ void TPackbitsRLE::Decode(const std::uint8_t*& source, std::uint8_t* destination
   std::memset(out, 0, static_cast<std::size_t>(outEnd - out));
 }
 
-TTIFFDeflate::TTIFFDeflate() : stream_(std::make_unique<z_stream_s>()) {
-  if (inflateInit(stream_.get()) != Z_OK) throw std::bad_alloc();
-  // Only the picture's bytes matter: a wrong checksum at the end of a stream that inflated
-  // whole does not make them wrong, and checking it costs a pass over every byte.
-  inflateValidate(stream_.get(), 0);
-}
-
-TTIFFDeflate::~TTIFFDeflate() { inflateEnd(stream_.get()); }
-
 void TTIFFDeflate::Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
                           std::size_t unpackedSize) {
-  z_stream& z = *stream_;
-  inflateReset(&z);
-  z.next_in = const_cast<Bytef*>(source);
-  z.next_out = destination;
-  // zlib counts in 32 bits: larger blocks are handed over in parts.
-  constexpr std::size_t kPart = UINT_MAX;
-  std::size_t inLeft = packedSize, outLeft = unpackedSize;
-  for (;;) {
-    const auto inPart = static_cast<uInt>(std::min(inLeft, kPart));
-    const auto outPart = static_cast<uInt>(std::min(outLeft, kPart));
-    z.avail_in = inPart;
-    z.avail_out = outPart;
-    // All the output room at once: inflate then writes straight into it, without its window.
-    const int result = inflate(&z, inPart == inLeft && outPart == outLeft ? Z_FINISH : Z_NO_FLUSH);
-    inLeft -= inPart - z.avail_in;
-    outLeft -= outPart - z.avail_out;
-    if (result == Z_DATA_ERROR || result == Z_NEED_DICT || result == Z_MEM_ERROR || result == Z_STREAM_ERROR)
-      throw Exception("TIFF Deflate: invalid data.");
-    // The end of the stream, the end of the data or a full output.
-    if (result == Z_STREAM_END || inLeft == 0 || outLeft == 0) break;
-    if (result == Z_BUF_ERROR && z.avail_in != 0 && z.avail_out != 0) break;
-  }
-  std::memset(destination + (unpackedSize - outLeft), 0, outLeft);
+  const std::optional<std::size_t> written = inflater_.Inflate({source, packedSize}, {destination, unpackedSize});
+  if (!written) throw Exception("TIFF Deflate: invalid data.");
+  std::memset(destination + *written, 0, unpackedSize - *written);
 }
 
 std::size_t DecodeTargaRLE(std::span<const std::uint8_t> packed, std::span<std::uint8_t> row, unsigned pixelBits) {

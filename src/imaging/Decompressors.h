@@ -6,7 +6,7 @@
 #include <memory>
 #include <span>
 
-struct z_stream_s;
+#include "imaging/Inflate.h"
 
 // Decompressors of the picture readers. Each expands one whole block of compressed bytes held
 // in memory (a TIFF strip, the joined data of a GIF image) into a buffer the caller sized for
@@ -71,22 +71,18 @@ class TPackbitsRLE : public TDecoder {
               std::size_t unpackedSize) override;
 };
 
-// TIFF compression 8 and 32946 (Deflate): one zlib stream per strip or tile, inflated with
-// zlib. Raises Exception "TIFF Deflate: invalid data." on data zlib cannot inflate; data that
-// ends early is no error. The stream's checksum is not verified.
+// TIFF compression 8 and 32946 (Deflate): one zlib stream per strip or tile, decoded by
+// TInflater. Raises Exception "TIFF Deflate: invalid data." on data that is not a zlib stream;
+// data that ends early, or holds more than the block, is no error. The stream's checksum is not
+// verified.
 class TTIFFDeflate : public TDecoder {
  public:
-  TTIFFDeflate();
-  ~TTIFFDeflate() override;
-  TTIFFDeflate(const TTIFFDeflate&) = delete;
-  TTIFFDeflate& operator=(const TTIFFDeflate&) = delete;
-
   void Decode(const std::uint8_t*& source, std::uint8_t* destination, std::size_t packedSize,
               std::size_t unpackedSize) override;
 
  private:
-  // One inflate state serves every block of a picture: resetting it costs less than making it.
-  std::unique_ptr<z_stream_s> stream_;
+  // One decoder's tables serve every block of a picture.
+  TInflater inflater_;
 };
 
 // Expands run-length Targa pixels into one row: packets of a header byte (top bit set: one

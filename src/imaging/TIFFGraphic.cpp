@@ -75,6 +75,10 @@ constexpr std::uint32_t kLowBitFirst = 2;
 // buffer that stays in the processor's cache while its rows are converted.
 constexpr std::size_t kReadChunkBytes = 256 * 1024;
 
+// The tiles of one row of tiles are expanded side by side into one buffer of at most this many
+// bytes, then put into the raster row by row; wider rows of tiles go tile by tile.
+constexpr std::uint64_t kTileRowBytes = 64 * 1024 * 1024;
+
 [[noreturn]] void NotSupported(const std::string& what) {
   throw EInvalidGraphic("TIFF: " + what + " not supported");
 }
@@ -533,22 +537,62 @@ class BlockReader {
       }
       return;
     }
-    const std::span<const std::uint8_t> data = stream_.ReadView(byteCount);
-    // Rows beyond what the data could possibly expand to are not decoded: a small file that
-    // claims huge blocks costs neither the memory nor the time. The last row decoded ends where
-    // its part in the picture ends.
-    const std::uint64_t reachable = (MostUnpackedBytes(image_.compression, data.size()) + rowBytes_ - 1) / rowBytes_;
-    const std::uint64_t decodedRows = std::min<std::uint64_t>(rows, reachable);
-    if (decodedRows == 0) return;
-    const std::uint64_t size = (decodedRows - 1) * rowBytes_ + visibleBytes;
-    std::uint8_t* block = Reserve(size);
-    // What the data does not reach, the decompressor makes zero.
-    const std::uint8_t* source = data.data();
-    decoder_->Decode(source, block, data.size(), static_cast<std::size_t>(size));
-    for (std::uint32_t r = 0; r < decodedRows; ++r) PutRow(block + r * rowBytes_, x, y + r, visible);
+    const std::uint32_t decodedRows = Expand(byteCount, rows, visibleBytes, nullptr);
+    for (std::uint32_t r = 0; r < decodedRows; ++r) PutRow(buffer_.get() + r * rowBytes_, x, y + r, visible);
+  }
+
+  // The tiles `first` to `last` (excluded) of one row of tiles, whose top is picture row y and
+  // of which `rows` rows lie in the picture. Each is expanded whole into its own part of one
+  // buffer; the rows are then put picture row by picture row, each from left to right, as with
+  // strips: the raster is written in long runs, not in a short piece of every row for each tile.
+  // False, having read nothing, when the tiles are too large for that.
+  bool ReadTileRow(const Blocks& blocks, std::size_t first, std::size_t last, std::uint32_t y, std::uint32_t rows) {
+    const std::uint64_t tileBytes = std::uint64_t{rows} * rowBytes_;
+    if (tileBytes * (last - first) > kTileRowBytes || rowBytes_ > kReadChunkBytes) return false;
+    std::uint8_t* const band = Reserve(tileBytes * (last - first));
+    reached_.resize(last - first);
+    for (std::size_t t = first; t < last; ++t) {
+      const std::uint32_t x = static_cast<std::uint32_t>(t - first) * blockWidth_;
+      const std::size_t visibleBytes = (std::size_t{std::min(blockWidth_, image_.width - x)} * bitsPerPixel_ + 7) / 8;
+      std::uint8_t* const tile = band + (t - first) * tileBytes;
+      stream_.Seek(base_ + blocks.offsets[t]);
+      if (decoder_) {
+        reached_[t - first] = Expand(blocks.byteCounts[t], rows, visibleBytes, tile);
+      } else {
+        const std::size_t got = stream_.Read({tile, static_cast<std::size_t>(tileBytes)});
+        // A row the data reaches only in part is completed with zeros.
+        const std::size_t reached = (got + rowBytes_ - 1) / rowBytes_;
+        std::memset(tile + got, 0, reached * rowBytes_ - got);
+        reached_[t - first] = static_cast<std::uint32_t>(reached);
+      }
+    }
+    for (std::uint32_t r = 0; r < rows; ++r)
+      for (std::size_t t = first; t < last; ++t) {
+        if (r >= reached_[t - first]) continue;
+        const std::uint32_t x = static_cast<std::uint32_t>(t - first) * blockWidth_;
+        PutRow(band + (t - first) * tileBytes + r * rowBytes_, x, y + r, std::min(blockWidth_, image_.width - x));
+      }
+    return true;
   }
 
  private:
+  // Expands the compressed block at the stream's position into `block`, which has room for
+  // `rows` rows. Rows beyond what the data could possibly expand to are not decoded: a small
+  // file that claims huge blocks costs neither the memory nor the time. The last row decoded
+  // ends where its part in the picture ends. Returns the rows decoded; what the data does not
+  // reach in them, the decompressor makes zero.
+  std::uint32_t Expand(std::uint32_t byteCount, std::uint32_t rows, std::size_t visibleBytes, std::uint8_t* block) {
+    const std::span<const std::uint8_t> data = stream_.ReadView(byteCount);
+    const std::uint64_t reachable = (MostUnpackedBytes(image_.compression, data.size()) + rowBytes_ - 1) / rowBytes_;
+    const auto decodedRows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows, reachable));
+    if (decodedRows == 0) return 0;
+    const std::uint64_t size = (decodedRows - 1) * rowBytes_ + visibleBytes;
+    if (!block) block = Reserve(size);
+    const std::uint8_t* source = data.data();
+    decoder_->Decode(source, block, data.size(), static_cast<std::size_t>(size));
+    return decodedRows;
+  }
+
   std::uint8_t* Reserve(std::uint64_t size) {
     if (size > capacity_) {
       CheckDecoderMemory(size, image_.width, image_.height);
@@ -581,6 +625,7 @@ class BlockReader {
   const unsigned targetBits_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::uint64_t capacity_ = 0;
+  std::vector<std::uint32_t> reached_;  // rows expanded, per tile of a row of tiles
 };
 
 // Strips hold rows per strip rows (entry s of the field, or its last entry), between 1 and the
@@ -590,11 +635,15 @@ void ReadBlocks(const Directory& directory, const Image& image, const Format& fo
   BlockReader reader(directory, image, format, blocks, bitmap);
   const auto byteCount = [&](std::size_t b) { return blocks.byteCounts.empty() ? 0 : blocks.byteCounts[b]; };
   if (blocks.tiled) {
-    for (std::size_t t = 0; t < blocks.count; ++t) {
-      const std::uint64_t x = t % blocks.across * std::uint64_t{blocks.width};
-      const std::uint64_t y = t / blocks.across * std::uint64_t{blocks.length};
-      const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(blocks.length, image.height - y));
-      reader.Read(blocks.offsets[t], byteCount(t), static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), rows);
+    for (std::size_t first = 0; first < blocks.count; first += blocks.across) {
+      const std::size_t last = std::min<std::size_t>(first + blocks.across, blocks.count);
+      const auto y = static_cast<std::uint32_t>(first / blocks.across * std::uint64_t{blocks.length});
+      const auto rows = std::min(blocks.length, image.height - y);
+      if (reader.ReadTileRow(blocks, first, last, y, rows)) continue;
+      for (std::size_t t = first; t < last; ++t) {
+        const std::uint64_t x = (t - first) * std::uint64_t{blocks.width};
+        reader.Read(blocks.offsets[t], byteCount(t), static_cast<std::uint32_t>(x), y, rows);
+      }
     }
     return;
   }

@@ -265,6 +265,13 @@ INSTANTIATE_TEST_SUITE_P(
                   Grey8(3, 2, {{kTileWidth, {kShort, {2}}}, {kTileLength, {kShort, {1}}},
                                {kTileOffsets, {kLong, {kData, kData + 2, kData + 4}}}}),
                   {1, 2, 3, 9, 4, 5}, {{1, 2, 3}, {4, 5, 0}}},
+        // Tiles of 2 x 2 pixels, the last one cut after its first row: its second row is zero,
+        // not what the tile beside it in the row above left.
+        SoundCase{"LastTileCutShort",
+                  Grey8(4, 4, {{kTileWidth, {kShort, {2}}}, {kTileLength, {kShort, {2}}},
+                               {kTileOffsets, {kLong, {kData, kData + 4, kData + 8, kData + 12}}}}),
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14},
+                  {{1, 2, 5, 6}, {3, 4, 7, 8}, {9, 10, 13, 14}, {11, 12, 0, 0}}},
         // Only the part of a tile inside the picture is read: no buffer for four billion pixels.
         SoundCase{"TileRowOfFourBillionPixels",
                   Grey8(2, 1, {{kTileWidth, Raw(kLong, 1, ~0u)}, {kTileLength, {kShort, {1}}},
