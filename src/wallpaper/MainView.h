@@ -86,7 +86,9 @@ class MainView {
   // Ends the message loop: the program ends.
   virtual void terminerProgramme() = 0;
 
-  // The picture list: emptied, then the catalogue's entries from `debut` on appended.
+  // The picture list: emptied, then the catalogue's entries from `debut` on appended. The
+  // catalogue is the program's own, which lives as long as the window: a view may read its
+  // paths there rather than keep copies, until the list is next emptied.
   virtual void viderListeImages() = 0;
   virtual void ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) = 0;
   // The hourglass over the window while a long task runs.

@@ -250,6 +250,23 @@ TEST(UrlDeFichier, KeepsEveryByteOfThePath) {
   }
 }
 
+// The list reads the program's catalogue: a library of long paths holds each path once.
+TEST(MainWindow, ThePictureListKeepsNoCopyOfThePaths) {
+  Programme p(0x0409);
+  std::vector<std::string> catalogue{"/p/a.jpg", "/p/b.jpg"};
+  p.fenetre.viderListeImages();
+  p.fenetre.ajouterImages(catalogue, 0);
+  catalogue.push_back("/p/c.jpg");
+  p.fenetre.ajouterImages(catalogue, 2);
+  catalogue[1] = "/p/renamed.jpg";
+  auto* liste = static_cast<QComboBox*>(p.fenetre.controle(Controle::ComboWallpaper));
+  ASSERT_EQ(liste->count(), 3);
+  EXPECT_EQ(liste->itemText(1), "/p/renamed.jpg");
+  EXPECT_EQ(liste->itemData(2, Qt::UserRole).toByteArray(), "/p/c.jpg");
+  p.fenetre.viderListeImages();
+  EXPECT_EQ(liste->count(), 0);
+}
+
 TEST(MainWindow, ThePathEntryOfThePreviewMenuShowsAmpersands) {
   Programme p(0x0409);
   p.fenetre.setTexte(Controle::MenuMonitorChemin, "/p/Tom & Jerry.jpg");

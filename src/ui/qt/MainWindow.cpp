@@ -599,16 +599,13 @@ void MainWindow::demanderFermeture() { close(); }
 void MainWindow::terminerProgramme() { QCoreApplication::quit(); }
 
 void MainWindow::viderListeImages() {
-  comboWallpaper_->clear();
+  comboWallpaper_->viderImages();
   preparerMenuExporte();
 }
 
 void MainWindow::ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) {
   const QSignalBlocker bloque(comboWallpaper_);
-  for (std::size_t i = debut; i < catalogue.size(); ++i) {
-    const QByteArray octets = QByteArray::fromStdString(catalogue[i]);
-    comboWallpaper_->addItem(QFile::decodeName(octets), octets);
-  }
+  comboWallpaper_->ajouterImages(catalogue, debut);
   preparerMenuExporte();
 }
 

@@ -2,9 +2,12 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFile>
 #include <QPainter>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <algorithm>
+#include <climits>
 
 #include "ui/qt/ImageCanvas.h"
 #include "wallpaper/Chemins.h"
@@ -80,7 +83,44 @@ QSize PictureItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInd
   return {kLargeurElement, PictureItemPainter::kHauteurElement};
 }
 
-PictureComboBox::PictureComboBox(QWidget* parent) : QComboBox(parent) {
+void CatalogueModel::vider() {
+  beginResetModel();
+  catalogue_ = nullptr;
+  lignes_ = 0;
+  endResetModel();
+}
+
+void CatalogueModel::ajouter(const std::vector<std::string>& catalogue, std::size_t debut) {
+  const int total = static_cast<int>(std::min<std::size_t>(catalogue.size(), INT_MAX));
+  if (catalogue_ != &catalogue || static_cast<int>(debut) != lignes_) {
+    // Another list, or not the continuation of this one: the rows start again.
+    beginResetModel();
+    catalogue_ = &catalogue;
+    lignes_ = total;
+    endResetModel();
+    return;
+  }
+  if (total <= lignes_) return;
+  beginInsertRows(QModelIndex(), lignes_, total - 1);
+  lignes_ = total;
+  endInsertRows();
+}
+
+int CatalogueModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : lignes_; }
+
+QVariant CatalogueModel::data(const QModelIndex& index, int role) const {
+  // The catalogue may be shorter for a moment while a new scan starts over it.
+  if (!catalogue_ || !index.isValid() || index.row() >= lignes_ ||
+      static_cast<std::size_t>(index.row()) >= catalogue_->size())
+    return {};
+  const std::string& chemin = (*catalogue_)[static_cast<std::size_t>(index.row())];
+  if (role == Qt::UserRole) return QByteArray::fromStdString(chemin);
+  if (role == Qt::DisplayRole) return QFile::decodeName(QByteArray::fromStdString(chemin));
+  return {};
+}
+
+PictureComboBox::PictureComboBox(QWidget* parent) : QComboBox(parent), modele_(new CatalogueModel(this)) {
+  setModel(modele_);
   setItemDelegate(new PictureItemDelegate(peintre_, this));
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QAbstractListModel>
 #include <QComboBox>
 #include <QStyledItemDelegate>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/Canvas.h"
 
@@ -37,14 +39,35 @@ class PictureItemDelegate : public QStyledItemDelegate {
   const PictureItemPainter& peintre_;
 };
 
-// The picture list: items hold full paths (as 8-bit bytes in Qt::UserRole), are drawn by the
-// painter, and the number of rows of the opened list is asked each time it opens.
+// The picture list's rows: the program's catalogue, read where it is kept. A library of many
+// long paths holds each path once, not once more per row as text and again as bytes. Rows
+// give the path as text (Qt::DisplayRole) and as its 8-bit bytes (Qt::UserRole).
+class CatalogueModel : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+  void vider();
+  // Rows for the catalogue's entries from `debut` on; `catalogue` must outlive the rows.
+  void ajouter(const std::vector<std::string>& catalogue, std::size_t debut);
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+ private:
+  const std::vector<std::string>* catalogue_ = nullptr;
+  int lignes_ = 0;
+};
+
+// The picture list: items are the catalogue's full paths, drawn by the painter, and the number
+// of rows of the opened list is asked each time it opens.
 class PictureComboBox : public QComboBox {
   Q_OBJECT
  public:
   explicit PictureComboBox(QWidget* parent = nullptr);
   PictureItemPainter& peintre() { return peintre_; }
   std::function<int(int haut, int hauteurChamp)> lignesAOuvrir;
+  void viderImages() { modele_->vider(); }
+  void ajouterImages(const std::vector<std::string>& catalogue, std::size_t debut) {
+    modele_->ajouter(catalogue, debut);
+  }
 
   void showPopup() override;
 
@@ -53,4 +76,5 @@ class PictureComboBox : public QComboBox {
 
  private:
   PictureItemPainter peintre_;
+  CatalogueModel* modele_;
 };
