@@ -75,21 +75,23 @@ print(urllib.parse.unquote(p[7:]) if p.startswith("file://") else p)' "$path")
 }
 
 # Sets d to the mean absolute difference, in 0..255, between the screenshot and the picture as
-# the desktop should show it. The expected rows are made once per picture.
+# the desktop should show it. The expected rows are made once per picture: per name and time,
+# since the plain X11 root window keeps one name for every change.
 expected_for=""
 difference() {
-  local shot=$1 picture=$2 mode=$3 size
+  local shot=$1 picture=$2 mode=$3 size stamp
   size=$(identify -format '%wx%h' "$shot")
+  stamp=$(stat -c %y "$picture" 2>/dev/null)
   local w=${size%x*} h=${size#*x}
   local crop="${w}x$((h - top - bottom))+0+$top"
-  if [ "$expected_for" != "$picture $mode $size" ]; then
+  if [ "$expected_for" != "$picture $stamp $mode $size" ]; then
     if [ "$mode" = stretch ]; then
       convert "$picture" -resize "${size}!" -crop "$crop" +repage "$work/expected.png"
     else
       convert "$picture" -background black -gravity center -extent "$size" +gravity -crop "$crop" +repage \
         "$work/expected.png"
     fi
-    expected_for="$picture $mode $size"
+    expected_for="$picture $stamp $mode $size"
   fi
   d=$(convert "$shot" -alpha off -crop "$crop" +repage "$work/expected.png" -compose difference \
     -composite -format '%[fx:mean*255]' info: | awk '{printf "%.2f", $1}')
