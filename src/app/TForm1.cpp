@@ -403,30 +403,23 @@ void TForm1::TimerChangerWallpaperTimer() {
 // goes back when it cannot be stored. While the window is made there is no stored value yet
 // to go back to, and the defaults stay.
 void TForm1::ModifierCheckChgtDemarrage(bool coche) {
-  if (coche == CheckChgtDemarrage) return;
-  CheckChgtDemarrage = coche;
-  vue_.setCoche(Controle::CheckChgtDemarrage, coche);
-  try {
-    CheckChgtDemarrageClick();
-  } catch (const EReglageNonStocke&) {
-    if (!creationEnCours_) {
-      CheckChgtDemarrage = !coche;
-      vue_.setCoche(Controle::CheckChgtDemarrage, !coche);
-    }
-    throw;
-  }
+  ModifierCoche(CheckChgtDemarrage, Controle::CheckChgtDemarrage, &TForm1::CheckChgtDemarrageClick, coche);
 }
 
 void TForm1::ModifierCheckChgtTousLes(bool coche) {
-  if (coche == CheckChgtTousLes) return;
-  CheckChgtTousLes = coche;
-  vue_.setCoche(Controle::CheckChgtTousLes, coche);
+  ModifierCoche(CheckChgtTousLes, Controle::CheckChgtTousLes, &TForm1::CheckChgtTousLesClick, coche);
+}
+
+void TForm1::ModifierCoche(bool& valeur, Controle controle, void (TForm1::*clic)(), bool coche) {
+  if (coche == valeur) return;
+  valeur = coche;
+  vue_.setCoche(controle, coche);
   try {
-    CheckChgtTousLesClick();
+    (this->*clic)();
   } catch (const EReglageNonStocke&) {
     if (!creationEnCours_) {
-      CheckChgtTousLes = !coche;
-      vue_.setCoche(Controle::CheckChgtTousLes, !coche);
+      valeur = !coche;
+      vue_.setCoche(controle, !coche);
     }
     throw;
   }

@@ -137,6 +137,8 @@ class TForm1 : public EtatProgramme {
   void Executer(const std::function<void()>& gestionnaire);
 
  private:
+  // A check box changed: its value, stored by its click handler, or put back when it cannot be.
+  void ModifierCoche(bool& valeur, Controle controle, void (TForm1::*clic)(), bool coche);
   void CheckChgtDemarrageClick();
   void CheckChgtTousLesClick();
   void EditFreqDureeChange();
