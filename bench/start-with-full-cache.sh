@@ -18,23 +18,7 @@ export VERRELUNE_WALLPAPER_COMMAND=true
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-one_start() {
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    program=$1
-    socket=$XDG_RUNTIME_DIR/$(basename "$program").sock
-    start=$(date +%s.%N)
-    "$program" /background 2>/dev/null &
-    pid=$!
-    until [ -S "$socket" ]; do
-      kill -0 "$pid" 2>/dev/null || { echo "the program ended before listening" >&2; exit 1; }
-      sleep 0.005
-    done
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc
-    "$program" --quit
-    wait "$pid"
-  ' _ "$program"
-}
+source "$(dirname "$0")/start-to-listening.sh"
 
 for kind in full empty; do
   times=()
@@ -43,7 +27,7 @@ for kind in full empty; do
     mkdir -p "$XDG_CACHE_HOME/verrelune"
     [ "$kind" = full ] && cp "$cache"/thumbnails.data "$cache"/thumbnails.index "$XDG_CACHE_HOME/verrelune/"
     sync
-    times+=("$(one_start)")
+    times+=("$(start_to_listening "$program")")
   done
   echo "$kind cache: start to listening ${times[*]} s"
 done

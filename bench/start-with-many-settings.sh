@@ -24,18 +24,5 @@ echo "settings file: $(stat -c %s "$scratch/config/verrelune/registry.reg") byte
 
 export HOME=$scratch XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
 export XDG_RUNTIME_DIR=$scratch/run XDG_CURRENT_DESKTOP= VERRELUNE_WALLPAPER_COMMAND=true
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  program=$1
-  socket=$XDG_RUNTIME_DIR/$(basename "$program").sock
-  start=$(date +%s.%N)
-  "$program" /background 2>/dev/null &
-  pid=$!
-  until [ -S "$socket" ]; do
-    kill -0 "$pid" 2>/dev/null || { echo "the program ended before listening" >&2; exit 1; }
-    sleep 0.005
-  done
-  end=$(date +%s.%N)
-  echo "start to listening: $(echo "$end - $start" | bc) s"
-  "$program" --quit
-  wait "$pid"
-' _ "$program"
+source "$(dirname "$0")/start-to-listening.sh"
+echo "start to listening: $(start_to_listening "$program") s"
