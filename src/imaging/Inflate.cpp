@@ -249,8 +249,9 @@ void Store8(std::uint8_t* p, std::uint64_t word) { std::memcpy(p, &word, 8); }
 // Output room the fast loop keeps: three literals, the longest match, and what the copies of
 // whole words write past a match.
 constexpr std::ptrdiff_t kOutputMargin = 3 + 258 + 32;
-// Input the fast loop keeps: two word loads.
-constexpr std::ptrdiff_t kInputMargin = 16;
+// Input the fast loop keeps: the last word load of a round starts at most 11 bytes after the first
+// (two literals of 15 bits are taken before the second refill, which holds at most 63 bits).
+constexpr std::ptrdiff_t kInputMargin = 24;
 
 // A match of `length` bytes from `distance` back, by whole words, which may write up to 29
 // bytes past its end.
@@ -326,59 +327,74 @@ inline unsigned ExtraBits(std::uint64_t bits, Entry e) {
       bits >>= n;
       count -= n;
     };
-    while (inEnd - in >= kInputMargin && outEnd - out >= kOutputMargin) {
-      // 56 bits at least: three literals of 15 bits, or two and a length code with its extra bits.
+    const auto roomLeft = [&] { return inEnd - in >= kInputMargin && outEnd - out >= kOutputMargin; };
+    if (roomLeft()) {
+      // Each symbol's entry is looked up as soon as the bits of the table's first level are held
+      // (11 at least), so that the lookup overlaps the refill and the copy of a match before it.
       refill();
       Entry e = litLen[bits & kLitLenMask];
-      if (e & kLiteral) {
-        drop(e & 0xFF);
-        *out++ = static_cast<std::uint8_t>(e >> 16);
-        e = litLen[bits & kLitLenMask];
+      do {
+        refill();
         if (e & kLiteral) {
+          // From 56 bits, three literals of at most 15 bits leave the 11 the next lookup needs.
+          std::uint8_t literal = static_cast<std::uint8_t>(e >> 16);
           drop(e & 0xFF);
-          *out++ = static_cast<std::uint8_t>(e >> 16);
           e = litLen[bits & kLitLenMask];
+          *out++ = literal;
+          if (e & kLiteral) {
+            literal = static_cast<std::uint8_t>(e >> 16);
+            drop(e & 0xFF);
+            e = litLen[bits & kLitLenMask];
+            *out++ = literal;
+            if (e & kLiteral) {
+              literal = static_cast<std::uint8_t>(e >> 16);
+              drop(e & 0xFF);
+              e = litLen[bits & kLitLenMask];
+              *out++ = literal;
+              continue;
+            }
+          }
+          refill();
+        }
+        if (e & kSubtable) {
+          drop(kLitLenBits);
+          e = litLen[(e >> 16) + (bits & ((1u << (e >> 8 & 15)) - 1))];
           if (e & kLiteral) {
             drop(e & 0xFF);
             *out++ = static_cast<std::uint8_t>(e >> 16);
+            e = litLen[bits & kLitLenMask];
             continue;
           }
         }
-      }
-      if (e & kSubtable) {
-        drop(kLitLenBits);
-        e = litLen[(e >> 16) + (bits & ((1u << (e >> 8 & 15)) - 1))];
-        if (e & kLiteral) {
+        if (e & (kEndOfBlock | kInvalid)) {
           drop(e & 0xFF);
-          *out++ = static_cast<std::uint8_t>(e >> 16);
-          continue;
+          outcome = e & kEndOfBlock ? Outcome::kBlockEnd : Outcome::kError;
+          goto leave;
         }
-      }
-      if (e & (kEndOfBlock | kInvalid)) {
+        // From 56 bits, a length code with its extra bits (20 at most) and a distance code with
+        // its own (28 at most).
+        const unsigned length = (e >> 16) + ExtraBits(bits, e);
         drop(e & 0xFF);
-        outcome = e & kEndOfBlock ? Outcome::kBlockEnd : Outcome::kError;
-        goto leave;
-      }
-      const unsigned length = (e >> 16) + ExtraBits(bits, e);
-      drop(e & 0xFF);
-      refill();
-      Entry d = distanceTable[bits & kDistanceMask];
-      if (d & kSubtable) {
-        drop(kDistanceBits);
-        d = distanceTable[(d >> 16) + (bits & ((1u << (d >> 8 & 15)) - 1))];
-      }
-      if (d & kInvalid) {
-        outcome = Outcome::kError;
-        goto leave;
-      }
-      const unsigned distance = (d >> 16) + ExtraBits(bits, d);
-      drop(d & 0xFF);
-      if (distance > static_cast<std::size_t>(out - outStart)) {
-        outcome = Outcome::kError;
-        goto leave;
-      }
-      CopyMatch(out, distance, length);
-      out += length;
+        Entry d = distanceTable[bits & kDistanceMask];
+        if (d & kSubtable) {
+          drop(kDistanceBits);
+          d = distanceTable[(d >> 16) + (bits & ((1u << (d >> 8 & 15)) - 1))];
+        }
+        if (d & kInvalid) {
+          outcome = Outcome::kError;
+          goto leave;
+        }
+        const unsigned distance = (d >> 16) + ExtraBits(bits, d);
+        drop(d & 0xFF);
+        if (distance > static_cast<std::size_t>(out - outStart)) {
+          outcome = Outcome::kError;
+          goto leave;
+        }
+        refill();
+        e = litLen[bits & kLitLenMask];
+        CopyMatch(out, distance, length);
+        out += length;
+      } while (roomLeft());
     }
   }
 
