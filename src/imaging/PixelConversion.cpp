@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -43,6 +44,72 @@ std::uint8_t Ink16(std::uint32_t sample, std::uint32_t black) {
 
 std::uint8_t LabChannel(long double value) { return Clamp255(std::lround(255 * value)); }
 
+// 8-bit RGB and RGBA to BGR and BGRA. A 16-byte vector holds five pixels of three bytes (the
+// 16th byte written is the next five's first, so five go at a time while a sixth follows) or
+// four of four.
+void SwapRedBlue3Portable(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+  for (; pixels > 0; --pixels, source += 3, target += 3) {
+    const std::uint8_t red = source[0], green = source[1], blue = source[2];
+    target[0] = blue;
+    target[1] = green;
+    target[2] = red;
+  }
+}
+
+void SwapRedBlue4Portable(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+  for (; pixels > 0; --pixels, source += 4, target += 4) {
+    const std::uint8_t red = source[0], green = source[1], blue = source[2], alpha = source[3];
+    target[0] = blue;
+    target[1] = green;
+    target[2] = red;
+    target[3] = alpha;
+  }
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VERRELUNE_SSSE3 1
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+[[gnu::target("ssse3")]] void SwapRedBlue3Ssse3(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+  for (; pixels >= 6; pixels -= 5, source += 15, target += 15) {
+    Bytes16 v;
+    std::memcpy(&v, source, 16);
+    v = __builtin_shufflevector(v, v, 2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    std::memcpy(target, &v, 16);
+  }
+  SwapRedBlue3Portable(source, target, pixels);
+}
+
+[[gnu::target("ssse3")]] void SwapRedBlue4Ssse3(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+  for (; pixels >= 4; pixels -= 4, source += 16, target += 16) {
+    Bytes16 v;
+    std::memcpy(&v, source, 16);
+    v = __builtin_shufflevector(v, v, 2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+    std::memcpy(target, &v, 16);
+  }
+  SwapRedBlue4Portable(source, target, pixels);
+}
+#endif
+
+void SwapRedBlue3(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+#ifdef VERRELUNE_SSSE3
+  if (HasSsse3()) return SwapRedBlue3Ssse3(source, target, pixels);
+#endif
+  SwapRedBlue3Portable(source, target, pixels);
+}
+
+void SwapRedBlue4(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+#ifdef VERRELUNE_SSSE3
+  if (HasSsse3()) return SwapRedBlue4Ssse3(source, target, pixels);
+#endif
+  SwapRedBlue4Portable(source, target, pixels);
+}
+
 }  // namespace
 
 template <ByteOrder Order>
@@ -55,12 +122,7 @@ template <ByteOrder Order>
 void ConvertRgb(const std::uint8_t* source, std::uint8_t* target, unsigned bitsPerSample, std::size_t sampleCount) {
   const std::size_t pixels = sampleCount / 3;
   if (bitsPerSample == 8) {
-    for (std::size_t i = 0; i < pixels; ++i, source += 3, target += 3) {
-      const std::uint8_t red = source[0], green = source[1], blue = source[2];
-      target[0] = blue;
-      target[1] = green;
-      target[2] = red;
-    }
+    SwapRedBlue3(source, target, pixels);
   } else if (bitsPerSample == 16) {
     source += kHigh<Order>;
     for (std::size_t i = 0; i < pixels; ++i, source += 6, target += 3) {
@@ -75,13 +137,7 @@ template <ByteOrder Order>
 void ConvertRgba(const std::uint8_t* source, std::uint8_t* target, unsigned bitsPerSample, std::size_t sampleCount) {
   const std::size_t pixels = sampleCount / 4;
   if (bitsPerSample == 8) {
-    for (std::size_t i = 0; i < pixels; ++i, source += 4, target += 4) {
-      const std::uint8_t red = source[0], green = source[1], blue = source[2], alpha = source[3];
-      target[0] = blue;
-      target[1] = green;
-      target[2] = red;
-      target[3] = alpha;
-    }
+    SwapRedBlue4(source, target, pixels);
   } else if (bitsPerSample == 16) {
     source += kHigh<Order>;
     for (std::size_t i = 0; i < pixels; ++i, source += 8, target += 4) {
@@ -153,6 +209,55 @@ void UndoDifferencing3(std::uint8_t* row, std::size_t count) {
     p[1] = b = static_cast<std::uint8_t>(b + p[1]);
     p[2] = c = static_cast<std::uint8_t>(c + p[2]);
   }
+}
+
+namespace {
+
+void UndoDifferencingRgbToBgrPortable(const std::uint8_t* p, std::uint8_t* target, std::size_t pixels) {
+  std::uint8_t red = 0, green = 0, blue = 0;
+  for (; pixels > 0; --pixels, p += 3, target += 3) {
+    target[2] = red = static_cast<std::uint8_t>(red + p[0]);
+    target[1] = green = static_cast<std::uint8_t>(green + p[1]);
+    target[0] = blue = static_cast<std::uint8_t>(blue + p[2]);
+  }
+}
+
+#ifdef VERRELUNE_SSSE3
+// Five pixels at a time in a 16-byte vector: each byte gets the sum of those 3, 6 and 12 bytes
+// before it (a running sum within the five), then the last pixel of the five before, and goes
+// out with red and blue exchanged. The 16th byte written is the next five's first.
+
+[[gnu::target("ssse3")]] void UndoDifferencingRgbToBgrSsse3(const std::uint8_t* p, std::uint8_t* target,
+                                                           std::size_t pixels) {
+  const Bytes16 zero{};
+  Bytes16 before{};  // the last pixel so far, in every pixel's place
+  for (; pixels >= 6; pixels -= 5, p += 15, target += 15) {
+    Bytes16 v;
+    std::memcpy(&v, p, 16);
+    v += __builtin_shufflevector(zero, v, 0, 1, 2, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28);
+    v += __builtin_shufflevector(zero, v, 0, 1, 2, 3, 4, 5, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25);
+    v += __builtin_shufflevector(zero, v, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 16, 17, 18, 19);
+    v += before;
+    before = __builtin_shufflevector(v, v, 12, 13, 14, 12, 13, 14, 12, 13, 14, 12, 13, 14, 12, 13, 14, 15);
+    const Bytes16 out = __builtin_shufflevector(v, v, 2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    std::memcpy(target, &out, 16);
+  }
+  std::uint8_t red = before[0], green = before[1], blue = before[2];
+  for (; pixels > 0; --pixels, p += 3, target += 3) {
+    target[2] = red = static_cast<std::uint8_t>(red + p[0]);
+    target[1] = green = static_cast<std::uint8_t>(green + p[1]);
+    target[0] = blue = static_cast<std::uint8_t>(blue + p[2]);
+  }
+}
+#endif
+
+}  // namespace
+
+void UndoDifferencingRgbToBgr(const std::uint8_t* differences, std::uint8_t* target, std::size_t pixels) {
+#ifdef VERRELUNE_SSSE3
+  if (HasSsse3()) return UndoDifferencingRgbToBgrSsse3(differences, target, pixels);
+#endif
+  UndoDifferencingRgbToBgrPortable(differences, target, pixels);
 }
 
 void UndoDifferencing4(std::uint8_t* row, std::size_t count) {

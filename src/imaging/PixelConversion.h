@@ -44,6 +44,9 @@ using Differencing = void (*)(std::uint8_t* row, std::size_t count);
 void UndoDifferencing1(std::uint8_t* row, std::size_t count);
 void UndoDifferencing3(std::uint8_t* row, std::size_t count);
 void UndoDifferencing4(std::uint8_t* row, std::size_t count);
+// Differencing undone on `pixels` pixels of 8-bit RGB and written to `target` as blue, green,
+// red in one pass; the differences are left as they are.
+void UndoDifferencingRgbToBgr(const std::uint8_t* differences, std::uint8_t* target, std::size_t pixels);
 // The same on 16-bit samples in the file's byte order, modulo 65536, for `Samples` samples per
 // pixel (1, 3 or 4).
 template <ByteOrder Order, unsigned Samples>

@@ -302,6 +302,8 @@ struct Format {
   PixelLayout layout = PixelLayout::Bgr24;
   RowConverter convert = nullptr;  // none: rows are copied as they are
   Differencing undoDifferencing = nullptr;
+  // Both at once, for the commonest kind (8-bit RGB): rows are read once.
+  void (*undoDifferencingAndConvert)(const std::uint8_t*, std::uint8_t*, std::size_t) = nullptr;
   std::vector<Color> palette;
 };
 
@@ -391,7 +393,9 @@ Format ChooseFormat(const Image& image, const Directory& directory) {
   if (image.predictor == kFloatingPointDifferencing) NotSupported("floating-point differencing (Predictor 3) is");
   if (image.predictor == kHorizontalDifferencing) {
     // The samples per pixel are 1, 3 or 4 here.
-    if (bits == 8) {
+    if (bits == 8 && image.samplesPerPixel == 3 && format.convert == ConvertRgb<Order>) {
+      format.undoDifferencingAndConvert = UndoDifferencingRgbToBgr;
+    } else if (bits == 8) {
       format.undoDifferencing = image.samplesPerPixel == 3   ? UndoDifferencing3
                                 : image.samplesPerPixel == 4 ? UndoDifferencing4
                                                              : UndoDifferencing1;
@@ -605,8 +609,9 @@ class BlockReader {
   // Undoes differencing on the row's first `visible` pixels, the only ones in the picture, and
   // converts them into it from pixel (x, y).
   void PutRow(std::uint8_t* samples, std::uint32_t x, std::uint32_t y, std::uint32_t visible) {
-    if (format_.undoDifferencing) format_.undoDifferencing(samples, visible - 1);
     std::uint8_t* target = bitmap_.ScanLine(static_cast<int>(y)).data() + std::size_t{x} * targetBits_ / 8;
+    if (format_.undoDifferencingAndConvert) return format_.undoDifferencingAndConvert(samples, target, visible);
+    if (format_.undoDifferencing) format_.undoDifferencing(samples, visible - 1);
     if (format_.convert)
       format_.convert(samples, target, image_.bitsPerSample, std::size_t{visible} * image_.samplesPerPixel);
     else

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <vector>
@@ -96,6 +97,40 @@ INSTANTIATE_TEST_SUITE_P(
         DifferencingCase{"SixteenBitsLittleEndianThreeSamples", UndoDifferencing16<kLE, 3>, 1,
                          {0xFF, 0x00, 1, 0, 2, 0, 0x01, 0x00, 1, 0, 2, 0}, {0xFF, 0x00, 1, 0, 2, 0, 0x00, 0x01, 2, 0, 4, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The routines that take several pixels at a time, at every width around their groups: each
+// pixel as the one-pixel rule gives it, nothing written past the row.
+TEST(ConversionRoutines, RgbRowsOfEveryWidth) {
+  std::uint32_t seed = 12345;
+  const auto check = [](const Row& target, const Row& expected, std::size_t pixels, const char* routine) {
+    EXPECT_EQ(Row(target.begin(), target.begin() + static_cast<long>(expected.size())), expected)
+        << routine << ", " << pixels << " pixels";
+    EXPECT_EQ(std::count(target.begin() + static_cast<long>(expected.size()), target.end(), 0xEE), 16)
+        << routine << ", " << pixels << " pixels";
+  };
+  for (std::size_t pixels = 1; pixels <= 40; ++pixels) {
+    Row samples(4 * pixels);
+    for (auto& b : samples) b = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    Row bgr(3 * pixels), bgra(4 * pixels), undone(3 * pixels);
+    std::uint8_t sum[3] = {};
+    for (std::size_t i = 0; i < pixels; ++i)
+      for (std::size_t c = 0; c < 3; ++c) {
+        bgr[3 * i + 2 - c] = samples[3 * i + c];
+        bgra[4 * i + 2 - c] = samples[4 * i + c];
+        undone[3 * i + 2 - c] = sum[c] = static_cast<std::uint8_t>(sum[c] + samples[3 * i + c]);
+        bgra[4 * i + 3] = samples[4 * i + 3];
+      }
+    Row target(4 * pixels + 16, 0xEE);
+    ConvertRgb<kLE>(samples.data(), target.data(), 8, 3 * pixels);
+    check(Row(target.begin(), target.begin() + static_cast<long>(3 * pixels + 16)), bgr, pixels, "RGB");
+    std::fill(target.begin(), target.end(), 0xEE);
+    ConvertRgba<kLE>(samples.data(), target.data(), 8, 4 * pixels);
+    check(target, bgra, pixels, "RGBA");
+    std::fill(target.begin(), target.end(), 0xEE);
+    UndoDifferencingRgbToBgr(samples.data(), target.data(), pixels);
+    check(Row(target.begin(), target.begin() + static_cast<long>(3 * pixels + 16)), undone, pixels, "differences");
+  }
+}
 
 TEST(ByteOrderRoutines, SwapEveryValueInPlace) {
   std::uint16_t words[] = {0x1234, 0xABCD};
