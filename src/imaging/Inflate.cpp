@@ -107,8 +107,15 @@ unsigned Reversed(unsigned code, unsigned length) {
 // being invalid. `whenEmpty` fills the table when no symbol has a code.
 bool BuildTable(std::span<Entry> table, unsigned bits, std::span<const std::uint8_t> lengths,
                 const Entry* meaning, bool loneCode, Entry whenEmpty) {
-  unsigned count[kMaxCodeBits + 1] = {};
-  for (const std::uint8_t length : lengths) ++count[length];
+  // Counted in four rows, so that runs of equal lengths do not wait on one counter.
+  unsigned counts[4][kMaxCodeBits + 1] = {};
+  std::size_t s = 0;
+  for (; s + 4 <= lengths.size(); s += 4)
+    for (unsigned k = 0; k < 4; ++k) ++counts[k][lengths[s + k]];
+  for (; s < lengths.size(); ++s) ++counts[0][lengths[s]];
+  unsigned count[kMaxCodeBits + 1];
+  for (unsigned length = 0; length <= kMaxCodeBits; ++length)
+    count[length] = counts[0][length] + counts[1][length] + counts[2][length] + counts[3][length];
   count[0] = 0;
   unsigned longest = kMaxCodeBits;
   while (longest > 0 && count[longest] == 0) --longest;
@@ -147,14 +154,21 @@ bool BuildTable(std::span<Entry> table, unsigned bits, std::span<const std::uint
   std::size_t subStart = 0;
   unsigned subBits = 0, subPrefix = ~0u;
   unsigned code = 0, i = 0;
-  for (unsigned length = 1; length <= longest; ++length, code <<= 1) {
+  // The codes of the first level: those of each length in a table of as many bits, which is then
+  // doubled for the next length, its second half a copy of the first (one more bit that the
+  // shorter codes do not look at). Every entry ends up written: the code is complete.
+  const unsigned shortest = std::min(longest, bits);
+  for (unsigned length = 1; length <= bits; ++length, code <<= 1) {
+    if (length <= shortest) {
+      for (unsigned k = 0; k < count[length]; ++k, ++code, --left[length])
+        table[Reversed(code, length)] = MakeEntry(meaning[sorted[i++]], length);
+    }
+    if (length < bits) std::copy_n(table.begin(), std::size_t{1} << length, table.begin() + (std::size_t{1} << length));
+  }
+  for (unsigned length = bits + 1; length <= longest; ++length, code <<= 1) {
     for (unsigned k = 0; k < count[length]; ++k, ++code, --left[length]) {
       const Entry meant = meaning[sorted[i++]];
       const unsigned reversed = Reversed(code, length);
-      if (length <= bits) {
-        for (std::size_t at = reversed; at < size; at += std::size_t{1} << length) table[at] = MakeEntry(meant, length);
-        continue;
-      }
       // Codes sharing their first `bits` bits come one after the other, the shorter first.
       const unsigned prefix = reversed & static_cast<unsigned>(size - 1);
       if (prefix != subPrefix) {
