@@ -295,18 +295,18 @@ inline void CopyMatch(std::uint8_t* out, unsigned distance, unsigned length) {
       out += 8;
     } while (out < end);
   } else {
-    // The bytes repeat every `distance`, so also every `step`, a multiple of it of 8 or more:
-    // once that much is written, whole words come from `step` back.
-    const unsigned step = (8 + distance - 1) / distance * distance;
-    std::uint8_t* const start = out;
+    // The bytes repeat every `distance` (a pixel back, in flat parts of a picture): the first
+    // `distance` bytes, repeated through a word (bytes in little-endian order), go out by whole
+    // words a multiple of the distance apart. Nothing the copy writes is read back, which
+    // would wait on the stores.
+    const unsigned period = distance * 8;
+    std::uint64_t pattern = Load8(from) & ((std::uint64_t{1} << period) - 1);
+    for (unsigned shift = period; shift < 64; shift *= 2) pattern |= pattern << shift;
+    const unsigned step = 8 / distance * distance;
     do {
-      Store8(out, Load8(out - distance));
-      out += distance;
-    } while (out < start + step - distance);
-    while (out < end) {
-      Store8(out, Load8(out - step));
-      out += 8;
-    }
+      Store8(out, pattern);
+      out += step;
+    } while (out < end);
   }
 }
 

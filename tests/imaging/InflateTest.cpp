@@ -131,6 +131,23 @@ void PrintTo(const StreamCase& c, std::ostream* out) { *out << c.name; }
 
 class InflateStreams : public ::testing::TestWithParam<StreamCase> {};
 
+// For each distance from 1 to 16, sixteen different literals and a match of length 25 at that
+// distance; then the end code.
+Bytes ShortDistances() {
+  Writer w;
+  w.Fixed(true);
+  for (unsigned d = 1; d <= 16; ++d) {
+    for (unsigned b = 0; b < 16; ++b) w.Symbol(kFixedLitLen, 'a' + b);
+    w.Symbol(kFixedLitLen, 270).Put(2, 2);
+    // Symbols 0-3 are distances 1-4; 4 and 5 start at 5 and 7 with one extra bit, 6 and 7 at 9
+    // and 13 with two.
+    if (d <= 4) w.Symbol(kFixedDistance, d - 1);
+    else if (d <= 8) w.Symbol(kFixedDistance, d <= 6 ? 4 : 5).Put((d - 5) % 2, 1);
+    else w.Symbol(kFixedDistance, d <= 12 ? 6 : 7).Put((d - 9) % 4, 2);
+  }
+  return w.Symbol(kFixedLitLen, 256).Done();
+}
+
 TEST_P(InflateStreams, DecodeAsZlibDoes) {
   const StreamCase& c = GetParam();
   const std::optional<Bytes> ours = OurInflate(c.stream, c.outSize);
@@ -164,23 +181,9 @@ INSTANTIATE_TEST_SUITE_P(
                          .Symbol(kFixedDistance, 29).Put(8191, 13).Symbol(kFixedLitLen, 256).Done();
                    }(),
                    32768 + 258, true},
-        // Distances 1 to 16, each over a length of 25, which none but 1 and 5 divides.
-        StreamCase{"ShortDistances",
-                   [] {
-                     Writer w;
-                     w.Fixed(true);
-                     for (unsigned b = 0; b < 16; ++b) w.Symbol(kFixedLitLen, 'a' + b);
-                     for (unsigned d = 1; d <= 16; ++d) {
-                       w.Symbol(kFixedLitLen, 270).Put(2, 2);
-                       // Symbols 0-3 are distances 1-4; 4 and 5 start at 5 and 7 with one extra
-                       // bit, 6 and 7 at 9 and 13 with two.
-                       if (d <= 4) w.Symbol(kFixedDistance, d - 1);
-                       else if (d <= 8) w.Symbol(kFixedDistance, d <= 6 ? 4 : 5).Put((d - 5) % 2, 1);
-                       else w.Symbol(kFixedDistance, d <= 12 ? 6 : 7).Put((d - 9) % 4, 2);
-                     }
-                     return w.Symbol(kFixedLitLen, 256).Done();
-                   }(),
-                   16 + 16 * 25, true},
+        // Distances 1 to 16, each over a length of 25, which none but 1 and 5 divides, the first
+        // with room enough after them for the fast loop, the last near the end.
+        StreamCase{"ShortDistances", ShortDistances(), 16 * (16 + 25), true},
         StreamCase{"EmptyLastBlock", Writer().Stored(false, {9}).Fixed(true).Symbol(kFixedLitLen, 256).Done(), 1, true},
         StreamCase{"OnlyTheEndCodeInOneBit",
                    Writer().Dynamic(true, Lengths({{256, 0}, {1, 1}}), {0}).Put(0, 1).Done(), 4, true},
