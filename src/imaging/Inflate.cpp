@@ -157,12 +157,9 @@ bool BuildTable(std::span<Entry> table, unsigned bits, std::span<const std::uint
   // The codes of the first level: those of each length in a table of as many bits, which is then
   // doubled for the next length, its second half a copy of the first (one more bit that the
   // shorter codes do not look at). Every entry ends up written: the code is complete.
-  const unsigned shortest = std::min(longest, bits);
   for (unsigned length = 1; length <= bits; ++length, code <<= 1) {
-    if (length <= shortest) {
-      for (unsigned k = 0; k < count[length]; ++k, ++code, --left[length])
-        table[Reversed(code, length)] = MakeEntry(meaning[sorted[i++]], length);
-    }
+    for (unsigned k = 0; k < count[length]; ++k, ++code, --left[length])
+      table[Reversed(code, length)] = MakeEntry(meaning[sorted[i++]], length);
     if (length < bits) std::copy_n(table.begin(), std::size_t{1} << length, table.begin() + (std::size_t{1} << length));
   }
   for (unsigned length = bits + 1; length <= longest; ++length, code <<= 1) {
